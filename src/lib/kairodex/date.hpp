@@ -1,0 +1,224 @@
+// Proleptic Gregorian dates over the whole signed 32-bit year range: the
+// leap-year rule, month lengths, day counts since 1970-01-01 in both
+// directions, weekdays, ordinals, the date grammar and the date text form.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "kairodex/calendar_error.hpp"
+#include "kairodex/text_buffer.hpp"
+#include "kairodex/wide_int.hpp"
+
+namespace kairodex {
+
+using year_t = std::int32_t;   // [-2147483648:2147483647], year 0 exists
+using month_t = std::uint8_t;  // [1:12]
+using day_t = std::uint8_t;    // [1:days_in_month]
+
+struct Date {
+    year_t year;
+    month_t month;
+    day_t day;
+
+    friend constexpr bool operator==(const Date&, const Date&) = default;
+};
+
+// 0 = Monday ... 6 = Sunday.
+struct Weekday {
+    std::uint8_t number;
+
+    friend constexpr bool operator==(const Weekday&, const Weekday&) = default;
+};
+
+// The day counts of the first and the last representable date.
+constexpr std::int64_t min_days_since_unix_epoch = -784353015833;  // -2147483648-01-01
+constexpr std::int64_t max_days_since_unix_epoch = 784351576776;   // 2147483647-12-31
+
+// ---------------------------------------------------------------------------
+// Leap years and month lengths
+// ---------------------------------------------------------------------------
+
+// Multiple of 4 and not of 100, unless of 400. Among multiples of 25 that is
+// "multiple of 16"; among the rest "multiple of 4". y is a multiple of 25
+// exactly when y * 25^-1 (mod 2^32), shifted by an offset that centres the
+// signed range, lands below 2^32 / 25.
+constexpr bool is_leap_year(year_t year) noexcept {
+    auto y = static_cast<std::uint32_t>(year);
+    bool multiple_of_25 = y * 3264175145u + 85899345u < 171798691u;
+    return multiple_of_25 ? (y & 15) == 0 : (y & 3) == 0;
+}
+
+// 31 for months 1, 3, 5, 7, 8, 10, 12 and 30 for 4, 6, 9, 11: the low bit of
+// m, flipped from August on, decides.
+constexpr day_t days_in_month(year_t year, month_t month) noexcept {
+    if (month == 2) return is_leap_year(year) ? 29 : 28;
+    return static_cast<day_t>((month ^ (month >> 3)) | 30);
+}
+
+constexpr Result<Date> make_date(year_t year, month_t month, day_t day) noexcept {
+    if (month < 1 || month > 12) return CalendarError::InvalidDate;
+    if (day < 1 || day > days_in_month(year, month)) return CalendarError::InvalidDate;
+    return Date{year, month, day};
+}
+
+// ---------------------------------------------------------------------------
+// Day counts since 1970-01-01
+// ---------------------------------------------------------------------------
+
+// Days from 1970-01-01 to `date`, negative before it. January and February
+// count as months 13 and 14 of the year before, so leap days fall at the end
+// of the shifted year.
+constexpr std::int64_t days_since_unix_epoch(Date date) noexcept {
+    const std::int64_t jan_feb = date.month <= 2 ? 1 : 0;
+    // 2147484000 = 400 * 5368710: makes c positive for every 32-bit year and
+    // keeps the 400-year cycles aligned.
+    const auto c = static_cast<std::uint64_t>(date.year - jan_feb + 2147484000);
+    const std::int64_t shifted_month = date.month + 12 * jan_feb;  // [3:14]
+    const std::uint64_t c4 = c >> 2;
+    const std::uint64_t c100 = high64(c4, 0x28F5C28F5C28F5C3) >> 2;  // c / 100
+    const std::uint64_t c400 = high64(c >> 4, 0x0A3D70A3D70A3D71);   // c / 400
+    // (979 * M - 2919) / 32: days from 1 March to the first of shifted month M.
+    const std::int64_t before_month = (979 * shifted_month - 2919) >> 5;
+    // 784353144339: the count of the shifted calendar's day 0 before 1970-01-01.
+    return static_cast<std::int64_t>(365 * c + c4 - c100 + c400) + before_month + date.day -
+           784353144339;
+}
+
+// The date `days` days after 1970-01-01. The count runs backwards from a
+// reference day far in the future so that every quotient is taken of a
+// non-negative number, and each division is a multiply-high by a reciprocal.
+constexpr Result<Date> from_days_since_unix_epoch(std::int64_t days) noexcept {
+    // 690527217032721 = 146097 * 4726498270 - 719469: the reference day.
+    std::int64_t r = 0;
+    if (__builtin_sub_overflow(std::int64_t{690527217032721}, days, &r) || r < 0) {
+        return CalendarError::OutOfRange;
+    }
+    const auto rev = static_cast<std::uint64_t>(r);
+    // 505054698555331 = floor(2^66 / 146097): whole 400-year cycles, times 4.
+    const std::uint64_t cen = high64(rev, 505054698555331);
+    // Julian-style day count: every century adds its skipped leap day back.
+    const std::uint64_t jul = rev + cen - (cen >> 2);
+    if (jul >= (std::uint64_t{1} << 63)) return CalendarError::OutOfRange;
+    // 50504432782230121 = floor(2^66 / 1461) + 1: four-year cycles; the high
+    // half counts years, the low half is the position within the year.
+    const u128 product = static_cast<u128>(jul) * 50504432782230121u;
+    const auto hi = static_cast<std::uint64_t>(product >> 64);
+    const auto lo = static_cast<std::uint64_t>(product);
+    // 1890599307999 = 400 * 4726498270 - 1: the reference year.
+    const std::int64_t years = 1890599307999 - static_cast<std::int64_t>(hi);
+    const std::uint64_t year_part = high64(lo, 782432);
+    // Positions below 126464 are January or February: they belong to the next
+    // civil year.
+    const std::uint64_t bump = year_part < 126464 ? 1 : 0;
+    const std::uint64_t n = (static_cast<std::uint64_t>(years) & 3) * 512 +
+                            (bump ? 191360 : 977792) - year_part;
+    const auto month = static_cast<month_t>(n >> 16);
+    // 8619973866219416 = floor(2^64 / 2140): 2140 units make one day.
+    const auto day = static_cast<day_t>(high64(n & 0xffff, 8619973866219416) + 1);
+    const std::int64_t year = years + static_cast<std::int64_t>(bump);
+    if (year < INT32_MIN || year > INT32_MAX) return CalendarError::OutOfRange;
+    return Date{static_cast<year_t>(year), month, day};
+}
+
+constexpr Result<Date> add_days(Date date, std::int64_t days) noexcept {
+    std::int64_t sum = 0;
+    if (__builtin_add_overflow(days_since_unix_epoch(date), days, &sum)) {
+        return CalendarError::OutOfRange;
+    }
+    return from_days_since_unix_epoch(sum);
+}
+
+// 1970-01-01, day 0, is a Thursday (3).
+constexpr Weekday weekday(Date date) noexcept {
+    return Weekday{static_cast<std::uint8_t>(floor_mod<std::int64_t>(days_since_unix_epoch(date) + 3, 7))};
+}
+
+constexpr unsigned number_from_monday(Weekday weekday) noexcept { return weekday.number + 1u; }
+
+constexpr std::string_view name_of(Weekday weekday) noexcept {
+    constexpr std::string_view names[] = {"Monday", "Tuesday", "Wednesday", "Thursday",
+                                          "Friday", "Saturday", "Sunday"};
+    return names[weekday.number % 7];
+}
+
+// Day of the year, 1 ..= 366.
+constexpr std::uint16_t ordinal(Date date) noexcept {
+    constexpr std::uint16_t days_before_month[] = {0,   31,  59,  90,  120, 151,
+                                                   181, 212, 243, 273, 304, 334};
+    const bool after_leap_day = date.month > 2 && is_leap_year(date.year);
+    return static_cast<std::uint16_t>(days_before_month[date.month - 1] + date.day + after_leap_day);
+}
+
+// ---------------------------------------------------------------------------
+// Text
+// ---------------------------------------------------------------------------
+
+namespace impl {
+
+constexpr bool is_digit(char c) noexcept { return c >= '0' && c <= '9'; }
+
+// Reads a non-empty run of ASCII digits whose value may not pass `bound`. The
+// reader stops at the first digit that would pass it, so no digit string can
+// overflow, however long.
+constexpr bool read_bounded(std::string_view digits, std::uint64_t bound,
+                            std::uint64_t& value) noexcept {
+    if (digits.empty()) return false;
+    std::uint64_t v = 0;
+    for (char c : digits) {
+        if (!is_digit(c)) return false;
+        v = v * 10 + static_cast<std::uint64_t>(c - '0');
+        if (v > bound) return false;
+    }
+    value = v;
+    return true;
+}
+
+}  // namespace impl
+
+// "[+-]Y...-M...-D..." with any number of leading zeros in each field. The
+// first byte is never a separator, so a leading '-' is the year's sign.
+constexpr Result<Date> parse_date(std::string_view text) noexcept {
+    if (text.empty()) return CalendarError::InvalidDate;
+    std::size_t separators[2] = {0, 0};
+    int count = 0;
+    for (std::size_t i = 1; i < text.size(); ++i) {
+        if (text[i] == '-') {
+            if (count == 2) return CalendarError::InvalidDate;
+            separators[count++] = i;
+        }
+    }
+    if (count != 2) return CalendarError::InvalidDate;
+
+    std::string_view year_field = text.substr(0, separators[0]);
+    const bool negative = year_field[0] == '-';
+    if (year_field[0] == '+' || negative) year_field.remove_prefix(1);
+    std::uint64_t year = 0, month = 0, day = 0;
+    if (!impl::read_bounded(year_field, negative ? 2147483648u : 2147483647u, year) ||
+        !impl::read_bounded(text.substr(separators[0] + 1, separators[1] - separators[0] - 1), 12,
+                            month) ||
+        !impl::read_bounded(text.substr(separators[1] + 1), 31, day)) {
+        return CalendarError::InvalidDate;
+    }
+    const auto signed_year = negative ? -static_cast<std::int64_t>(year) : static_cast<std::int64_t>(year);
+    return make_date(static_cast<year_t>(signed_year), static_cast<month_t>(month),
+                     static_cast<day_t>(day));
+}
+
+// The year padded to four characters (the sign counted among them), then
+// "-MM-DD": "0005-01-01", "-001-12-31", "12345-06-07".
+template <class Out>
+constexpr void write_date(Out& out, Date date) noexcept {
+    if (date.year < 0) {
+        out.put('-');
+        put_unsigned(out, u128{0} - static_cast<u128>(static_cast<i128>(date.year)), 3);
+    } else {
+        put_unsigned(out, static_cast<u128>(date.year), 4);
+    }
+    out.put('-');
+    put_unsigned(out, date.month, 2);
+    out.put('-');
+    put_unsigned(out, date.day, 2);
+}
+
+}  // namespace kairodex

@@ -1,0 +1,199 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+
+#include "kairodex/date.hpp"
+
+using namespace kairodex;
+
+namespace {
+
+// An independent, plainly written conversion to check the constant-time one
+// against: whole 400-year cycles, then years, then months.
+std::int64_t reference_days(std::int64_t y, int m, int d) {
+    auto fdiv = [](std::int64_t a, std::int64_t b) { return floor_div(a, b); };
+    auto leap = [](std::int64_t yy) { return (yy % 4 == 0 && yy % 100 != 0) || yy % 400 == 0; };
+    static const int cumulative[] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
+    std::int64_t before_year =
+        365 * (y - 1970) + (fdiv(y - 1, 4) - fdiv(1969, 4)) - (fdiv(y - 1, 100) - fdiv(1969, 100)) +
+        (fdiv(y - 1, 400) - fdiv(1969, 400));
+    return before_year + cumulative[m - 1] + (m > 2 && leap(y)) + d - 1;
+}
+
+std::string text_of(Date d) {
+    TextBuffer<128> out;
+    write_date(out, d);
+    return std::string(out.view());
+}
+
+}  // namespace
+
+TEST(LeapYear, GregorianRuleForEverySign) {
+    for (year_t y : {2000, 2024, 0, -4, -400, 400, 1600, 2147483600, -2147483600})
+        EXPECT_TRUE(is_leap_year(y)) << y;
+    for (year_t y : {1900, 2100, 2023, -100, -1, 1, 2147483647, -2147483647, INT32_MIN + 2})
+        EXPECT_FALSE(is_leap_year(y)) << y;
+    for (std::int64_t y = -100000; y <= 100000; ++y) {
+        bool expected = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+        ASSERT_EQ(is_leap_year(static_cast<year_t>(y)), expected) << y;
+    }
+}
+
+TEST(DaysInMonth, AllMonths) {
+    const int common[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    for (int m = 1; m <= 12; ++m) {
+        EXPECT_EQ(days_in_month(2023, static_cast<month_t>(m)), common[m - 1]);
+        EXPECT_EQ(days_in_month(2024, static_cast<month_t>(m)), common[m - 1] + (m == 2));
+    }
+}
+
+struct KnownDay {
+    Date date;
+    std::int64_t days;
+};
+
+class DayCount : public testing::TestWithParam<KnownDay> {};
+
+TEST_P(DayCount, BothDirections) {
+    auto [date, days] = GetParam();
+    EXPECT_EQ(days_since_unix_epoch(date), days);
+    auto back = from_days_since_unix_epoch(days);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(*back, date);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Landmarks, DayCount,
+    testing::Values(KnownDay{{1970, 1, 1}, 0}, KnownDay{{1969, 12, 31}, -1},
+                    KnownDay{{2000, 3, 1}, 11017}, KnownDay{{1, 1, 1}, -719162},
+                    KnownDay{{0, 1, 1}, -719528}, KnownDay{{2024, 2, 29}, 19782},
+                    KnownDay{{INT32_MIN, 1, 1}, min_days_since_unix_epoch},
+                    KnownDay{{INT32_MAX, 12, 31}, max_days_since_unix_epoch}));
+
+TEST(DayCount, OutsideTheRangeFails) {
+    for (std::int64_t days : {min_days_since_unix_epoch - 1, max_days_since_unix_epoch + 1,
+                              std::int64_t{INT64_MIN}, std::int64_t{INT64_MAX},
+                              std::int64_t{INT64_MIN} + 1, std::int64_t{-690527217032722},
+                              std::int64_t{690527217032721}, std::int64_t{690527217032722}}) {
+        auto r = from_days_since_unix_epoch(days);
+        ASSERT_FALSE(r) << days;
+        EXPECT_EQ(r.error(), CalendarError::OutOfRange);
+    }
+}
+
+TEST(DayCount, RoundTripOverTheWholeYearRange) {
+    std::mt19937_64 rng(20261208);
+    std::uniform_int_distribution<std::int64_t> year_dist(INT32_MIN, INT32_MAX);
+    for (int i = 0; i < 200000; ++i) {
+        auto y = year_dist(rng);
+        int m = static_cast<int>(rng() % 12) + 1;
+        int d = static_cast<int>(rng() % days_in_month(static_cast<year_t>(y), static_cast<month_t>(m))) + 1;
+        Date date{static_cast<year_t>(y), static_cast<month_t>(m), static_cast<day_t>(d)};
+        auto days = days_since_unix_epoch(date);
+        ASSERT_EQ(days, reference_days(y, m, d)) << y << "-" << m << "-" << d;
+        auto back = from_days_since_unix_epoch(days);
+        ASSERT_TRUE(back);
+        ASSERT_EQ(*back, date);
+    }
+}
+
+TEST(DayCount, ConsecutiveDaysAroundEpochAndEnds) {
+    for (std::int64_t start : {std::int64_t{-800000}, min_days_since_unix_epoch,
+                               max_days_since_unix_epoch - 800000}) {
+        auto prev = *from_days_since_unix_epoch(start);
+        for (std::int64_t days = start + 1; days < start + 800000; ++days) {
+            auto cur = *from_days_since_unix_epoch(days);
+            ASSERT_EQ(days_since_unix_epoch(cur), days);
+            ASSERT_EQ(*add_days(prev, 1), cur);
+            prev = cur;
+        }
+    }
+}
+
+TEST(AddDays, OverflowAndRange) {
+    EXPECT_FALSE(add_days({INT32_MAX, 12, 31}, 1));
+    EXPECT_FALSE(add_days({INT32_MIN, 1, 1}, -1));
+    EXPECT_FALSE(add_days({1970, 1, 1}, INT64_MAX));
+    EXPECT_FALSE(add_days({INT32_MIN, 1, 1}, INT64_MIN));
+    EXPECT_EQ(*add_days({2024, 3, 1}, -1), (Date{2024, 2, 29}));
+}
+
+TEST(Weekday, KnownDays) {
+    EXPECT_EQ(weekday({1970, 1, 1}).number, 3);
+    EXPECT_EQ(weekday({1969, 12, 31}).number, 2);
+    EXPECT_EQ(weekday({2024, 1, 1}).number, 0);
+    EXPECT_EQ(weekday({1, 1, 1}).number, 0);
+    EXPECT_EQ(weekday({INT32_MIN, 1, 1}).number, 1);
+    EXPECT_EQ(weekday({INT32_MAX, 12, 31}).number, 1);
+}
+
+TEST(Ordinal, KnownDays) {
+    EXPECT_EQ(ordinal({2024, 1, 1}), 1);
+    EXPECT_EQ(ordinal({2024, 3, 1}), 61);
+    EXPECT_EQ(ordinal({2023, 3, 1}), 60);
+    EXPECT_EQ(ordinal({2024, 12, 31}), 366);
+    EXPECT_EQ(ordinal({2023, 12, 31}), 365);
+}
+
+struct Parsed {
+    const char* text;
+    Date date;
+};
+
+class ParseDateAccepts : public testing::TestWithParam<Parsed> {};
+TEST_P(ParseDateAccepts, Reads) {
+    auto r = parse_date(GetParam().text);
+    ASSERT_TRUE(r) << GetParam().text;
+    EXPECT_EQ(*r, GetParam().date);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Grammar, ParseDateAccepts,
+    testing::Values(Parsed{"2024-03-07", {2024, 3, 7}}, Parsed{"+2024-03-07", {2024, 3, 7}},
+                    Parsed{"2024-3-7", {2024, 3, 7}}, Parsed{"02024-003-007", {2024, 3, 7}},
+                    Parsed{"2024-02-029", {2024, 2, 29}}, Parsed{"-0001-12-31", {-1, 12, 31}},
+                    Parsed{"-001-12-31", {-1, 12, 31}}, Parsed{"-0-1-1", {0, 1, 1}},
+                    Parsed{"1-1-1", {1, 1, 1}}, Parsed{"2147483647-12-31", {INT32_MAX, 12, 31}},
+                    Parsed{"-2147483648-01-01", {INT32_MIN, 1, 1}},
+                    Parsed{"0000000000000000000002024-000000000000000000012-31", {2024, 12, 31}}));
+
+class ParseDateRejects : public testing::TestWithParam<const char*> {};
+TEST_P(ParseDateRejects, Fails) {
+    auto r = parse_date(GetParam());
+    ASSERT_FALSE(r) << GetParam();
+    EXPECT_EQ(r.error(), CalendarError::InvalidDate);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Grammar, ParseDateRejects,
+    testing::Values("", "7", "2024", "2024-03", "-2024-03", "2024-03-07-", "2024--07", "+-2024-03-07",
+                    " 2024-03-07", "2024-03-07 ", "2024-+3-07", "2024-03-+7", "2024-13-01",
+                    "2024-00-10", "2024-02-30", "2023-02-29", "2024-03-00", "2024/03/07",
+                    "2024-03-07T00:00:00Z", "2147483648-01-01", "-2147483649-01-01", "-", "+",
+                    "--1-1", "2024-03-", "-2024-03-", "99999999999999999999-01-01",
+                    "2024-0000000000000000000013-01", "\xef\xbc\x92\xef\xbc\x90\xef\xbc\x92\xef\xbc\x94-01-01"));
+
+TEST(DateText, Forms) {
+    EXPECT_EQ(text_of({5, 1, 1}), "0005-01-01");
+    EXPECT_EQ(text_of({-1, 12, 31}), "-001-12-31");
+    EXPECT_EQ(text_of({12345, 6, 7}), "12345-06-07");
+    EXPECT_EQ(text_of({INT32_MIN, 1, 1}), "-2147483648-01-01");
+    EXPECT_EQ(text_of({-999, 1, 1}), "-999-01-01");
+    EXPECT_EQ(text_of({-1000, 1, 1}), "-1000-01-01");
+}
+
+TEST(DateText, ReadsBackOverTheRange) {
+    std::mt19937_64 rng(7);
+    for (int i = 0; i < 100000; ++i) {
+        auto days = min_days_since_unix_epoch +
+                    static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(max_days_since_unix_epoch - min_days_since_unix_epoch + 1));
+        Date d = *from_days_since_unix_epoch(days);
+        auto back = parse_date(text_of(d));
+        ASSERT_TRUE(back);
+        ASSERT_EQ(*back, d);
+    }
+}
+
+// Compile-time evaluation keeps the core honest about constexpr.
+static_assert(days_since_unix_epoch({1970, 1, 1}) == 0);
+static_assert(*from_days_since_unix_epoch(11017) == Date{2000, 3, 1});
