@@ -1,0 +1,124 @@
+#include "binding.hpp"
+
+#include <cstring>
+
+namespace kairodex::python {
+namespace {
+
+const char* was_or_were(Py_ssize_t n) noexcept { return n == 1 ? "was" : "were"; }
+
+bool too_many_positional(const ParameterTable& t, Py_ssize_t nargs) noexcept {
+    if (t.required == t.count) {
+        PyErr_Format(PyExc_TypeError, "%s.%s() takes %d positional arguments but %zd %s given",
+                     t.class_name, t.function_name, t.count, nargs, was_or_were(nargs));
+    } else {
+        PyErr_Format(PyExc_TypeError, "%s.%s() takes from %d to %d positional arguments but %zd %s given",
+                     t.class_name, t.function_name, t.required, t.count, nargs, was_or_were(nargs));
+    }
+    return false;
+}
+
+// "'a'", "'a' and 'b'", "'a', 'b', and 'c'".
+bool missing_arguments(const ParameterTable& t, const BoundArguments& bound) noexcept {
+    const char* missing[max_parameters];
+    int k = 0;
+    for (int i = 0; i < t.required; ++i) {
+        if (bound.slots[i] == nullptr) missing[k++] = t.names[i];
+    }
+    PyUnicodeWriter* writer = PyUnicodeWriter_Create(0);
+    if (writer == nullptr) return false;
+    int status = PyUnicodeWriter_Format(writer, "%s.%s() missing %d required positional %s: ",
+                                        t.class_name, t.function_name, k,
+                                        k == 1 ? "argument" : "arguments");
+    for (int i = 0; i < k && status == 0; ++i) {
+        const char* separator = i == 0 ? "" : (i < k - 1 ? " " : " and ");
+        status = PyUnicodeWriter_Format(writer, "%s'%s'%s", separator, missing[i],
+                                        (k > 2 && i < k - 1) ? "," : "");
+    }
+    if (status < 0) {
+        PyUnicodeWriter_Discard(writer);
+        return false;
+    }
+    PyObject* message = PyUnicodeWriter_Finish(writer);
+    if (message != nullptr) {
+        PyErr_SetObject(PyExc_TypeError, message);
+        Py_DECREF(message);
+    }
+    return false;
+}
+
+// Places one keyword argument; false with TypeError set.
+bool bind_keyword(const ParameterTable& t, PyObject* name, PyObject* value,
+                  BoundArguments& bound) noexcept {
+    Py_ssize_t size = 0;
+    const char* text = PyUnicode_AsUTF8AndSize(name, &size);
+    if (text == nullptr) return false;
+    for (int i = 0; i < t.count; ++i) {
+        if (std::strlen(t.names[i]) == static_cast<std::size_t>(size) &&
+            std::memcmp(t.names[i], text, static_cast<std::size_t>(size)) == 0) {
+            if (bound.slots[i] != nullptr) {
+                PyErr_Format(PyExc_TypeError, "%s.%s() got multiple values for argument '%s'",
+                             t.class_name, t.function_name, t.names[i]);
+                return false;
+            }
+            bound.slots[i] = value;
+            return true;
+        }
+    }
+    PyErr_Format(PyExc_TypeError, "%s.%s() got an unexpected keyword argument '%U'", t.class_name,
+                 t.function_name, name);
+    return false;
+}
+
+bool check_required(const ParameterTable& t, Py_ssize_t nargs, const BoundArguments& bound) noexcept {
+    if (nargs >= t.required) return true;
+    for (int i = 0; i < t.required; ++i) {
+        if (bound.slots[i] == nullptr) return missing_arguments(t, bound);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool bind_arguments(const ParameterTable& t, PyObject* const* args, Py_ssize_t nargs,
+                    PyObject* kwnames, BoundArguments& bound) noexcept {
+    for (Py_ssize_t i = 0; i < nargs && i < t.count; ++i) bound.slots[i] = args[i];
+    if (nargs > t.count) return too_many_positional(t, nargs);
+    if (kwnames != nullptr) {
+        const Py_ssize_t nkw = PyTuple_GET_SIZE(kwnames);
+        for (Py_ssize_t i = 0; i < nkw; ++i) {
+            if (!bind_keyword(t, PyTuple_GET_ITEM(kwnames, i), args[nargs + i], bound)) return false;
+        }
+    }
+    return check_required(t, nargs, bound);
+}
+
+bool bind_arguments(const ParameterTable& t, PyObject* args, PyObject* kwargs,
+                    BoundArguments& bound) noexcept {
+    const Py_ssize_t nargs = PyTuple_GET_SIZE(args);
+    for (Py_ssize_t i = 0; i < nargs && i < t.count; ++i) bound.slots[i] = PyTuple_GET_ITEM(args, i);
+    if (nargs > t.count) return too_many_positional(t, nargs);
+    if (kwargs != nullptr) {
+        Py_ssize_t position = 0;
+        PyObject *name, *value;
+        while (PyDict_Next(kwargs, &position, &name, &value)) {
+            if (!bind_keyword(t, name, value, bound)) return false;
+        }
+    }
+    return check_required(t, nargs, bound);
+}
+
+void add_parameter_note(const char* parameter) noexcept {
+    PyObject* exception = PyErr_GetRaisedException();
+    if (exception == nullptr) return;
+    PyObject* note = PyUnicode_FromFormat("while processing '%s'", parameter);
+    PyObject* result = note == nullptr ? nullptr : PyObject_CallMethod(exception, "add_note", "O", note);
+    Py_XDECREF(note);
+    if (result == nullptr) {
+        PyErr_Clear();  // a note that cannot be attached is dropped, never raised
+    }
+    Py_XDECREF(result);
+    PyErr_SetRaisedException(exception);
+}
+
+}  // namespace kairodex::python

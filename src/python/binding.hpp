@@ -1,0 +1,37 @@
+// Binding of Python call arguments to a callable's named parameters.
+#pragma once
+
+#include "frame.hpp"
+
+namespace kairodex::python {
+
+constexpr int max_parameters = 4;
+
+// One row per callable that takes arguments. Every parameter may be given by
+// position or by keyword; the first `required` have no default.
+struct ParameterTable {
+    const char* class_name;
+    const char* function_name;  // "__new__" for constructors
+    const char* names[max_parameters];
+    int count;
+    int required;
+};
+
+// Borrowed references, one per parameter; empty (null) where a defaulted
+// parameter was not given.
+struct BoundArguments {
+    PyObject* slots[max_parameters] = {};
+};
+
+// The vectorcall form. False with TypeError set on a signature error.
+bool bind_arguments(const ParameterTable& table, PyObject* const* args, Py_ssize_t nargs,
+                    PyObject* kwnames, BoundArguments& bound) noexcept;
+
+// The tuple/dictionary form of constructors; the same rules and messages.
+bool bind_arguments(const ParameterTable& table, PyObject* args, PyObject* kwargs,
+                    BoundArguments& bound) noexcept;
+
+// Attaches the note "while processing '{}'" to the pending exception.
+void add_parameter_note(const char* parameter) noexcept;
+
+}  // namespace kairodex::python

@@ -1,0 +1,143 @@
+#include "convert.hpp"
+
+#include <climits>
+
+namespace kairodex::python {
+namespace {
+
+constexpr const char long_overflow[] = "Python int too large to convert to C long";
+constexpr const char integral_overflow[] = "out of range integral type conversion attempted";
+
+// CPython's conversion to a 32-bit C long, with the same texts on every
+// platform: a value outside the 32-bit range (beyond 64 bits included) gets
+// the C long overflow text, whatever the wider conversion said.
+bool to_long32(PyObject* object, long long& out) noexcept {
+    long long value = PyLong_AsLongLong(object);
+    if (value == -1 && PyErr_Occurred()) {
+        if (!PyErr_ExceptionMatches(PyExc_OverflowError)) return false;
+        PyErr_SetString(PyExc_OverflowError, long_overflow);
+        return false;
+    }
+    if (value < INT32_MIN || value > INT32_MAX) {
+        PyErr_SetString(PyExc_OverflowError, long_overflow);
+        return false;
+    }
+    out = value;
+    return true;
+}
+
+bool is_numpy_bool(PyTypeObject* type) noexcept {
+    PyObject* module = PyType_GetModuleName(type);
+    if (module == nullptr) {
+        PyErr_Clear();
+        return false;
+    }
+    const bool from_numpy = PyUnicode_Check(module) && PyUnicode_EqualToUTF8(module, "numpy");
+    Py_DECREF(module);
+    if (!from_numpy) return false;
+    PyObject* name = PyType_GetName(type);
+    if (name == nullptr) {
+        PyErr_Clear();
+        return false;
+    }
+    const bool is_bool = PyUnicode_EqualToUTF8(name, "bool_") || PyUnicode_EqualToUTF8(name, "bool");
+    Py_DECREF(name);
+    return is_bool;
+}
+
+}  // namespace
+
+bool convert(PyObject* object, std::uint8_t& out) noexcept {
+    long long value = 0;
+    if (!to_long32(object, value)) return false;
+    if (value < 0 || value > UINT8_MAX) {
+        PyErr_SetString(PyExc_OverflowError, integral_overflow);
+        return false;
+    }
+    out = static_cast<std::uint8_t>(value);
+    return true;
+}
+
+bool convert(PyObject* object, std::int32_t& out) noexcept {
+    long long value = 0;
+    if (!to_long32(object, value)) return false;
+    out = static_cast<std::int32_t>(value);
+    return true;
+}
+
+bool convert(PyObject* object, std::uint32_t& out) noexcept {
+    PyObject* index = PyLong_Check(object) ? Py_NewRef(object) : PyNumber_Index(object);
+    if (index == nullptr) return false;
+    unsigned long long value = PyLong_AsUnsignedLongLong(index);
+    Py_DECREF(index);
+    if (value == static_cast<unsigned long long>(-1) && PyErr_Occurred()) return false;
+    if (value > UINT32_MAX) {
+        PyErr_SetString(PyExc_OverflowError, integral_overflow);
+        return false;
+    }
+    out = static_cast<std::uint32_t>(value);
+    return true;
+}
+
+bool convert(PyObject* object, std::int64_t& out) noexcept {
+    long long value = PyLong_AsLongLong(object);
+    if (value == -1 && PyErr_Occurred()) return false;
+    out = value;
+    return true;
+}
+
+bool convert(PyObject* object, i128& out) noexcept {
+    PyObject* index = PyNumber_Index(object);
+    if (index == nullptr) return false;
+    i128 value = 0;
+    Py_ssize_t needed = PyLong_AsNativeBytes(index, &value, sizeof value, Py_ASNATIVEBYTES_NATIVE_ENDIAN);
+    Py_DECREF(index);
+    if (needed < 0) return false;
+    if (needed > static_cast<Py_ssize_t>(sizeof value)) {
+        PyErr_SetString(PyExc_OverflowError, "Python int larger than 128 bits");
+        return false;
+    }
+    out = value;
+    return true;
+}
+
+bool convert(PyObject* object, bool& out) noexcept {
+    if (PyBool_Check(object)) {
+        out = object == Py_True;
+        return true;
+    }
+    PyTypeObject* type = Py_TYPE(object);
+    if (!is_numpy_bool(type)) {
+        raise_not_instance(object, "bool");
+        return false;
+    }
+    auto truth = reinterpret_cast<inquiry>(PyType_GetSlot(type, Py_nb_bool));
+    if (truth == nullptr) {
+        PyErr_Format(PyExc_TypeError, "object of type '%S' does not define a '__bool__' conversion",
+                     reinterpret_cast<PyObject*>(type));
+        return false;
+    }
+    int result = truth(object);
+    if (result < 0) return false;
+    out = result != 0;
+    return true;
+}
+
+bool convert(PyObject* object, std::string_view& out) noexcept {
+    if (!PyUnicode_Check(object)) {
+        raise_not_instance(object, "str");
+        return false;
+    }
+    Py_ssize_t size = 0;
+    const char* data = PyUnicode_AsUTF8AndSize(object, &size);
+    if (data == nullptr) return false;
+    out = std::string_view(data, static_cast<std::size_t>(size));
+    return true;
+}
+
+PyObject* to_python(i128 value) noexcept {
+    if (value >= INT64_MIN && value <= INT64_MAX) return PyLong_FromLongLong(static_cast<long long>(value));
+    return PyLong_FromNativeBytes(&value, sizeof value, Py_ASNATIVEBYTES_NATIVE_ENDIAN);
+}
+
+}  // namespace kairodex::python

@@ -1,0 +1,56 @@
+// Conversion of bound arguments to core values, one overload per kind, and of
+// core results back to Python objects. Every `convert` returns false with the
+// converting call's own exception set.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "frame.hpp"
+#include "kairodex/wide_int.hpp"
+
+namespace kairodex::python {
+
+bool convert(PyObject* object, std::uint8_t& out) noexcept;       // unsigned 8-bit
+bool convert(PyObject* object, std::int32_t& out) noexcept;       // signed 32-bit
+bool convert(PyObject* object, std::uint32_t& out) noexcept;      // unsigned 32-bit
+bool convert(PyObject* object, std::int64_t& out) noexcept;       // signed 64-bit
+bool convert(PyObject* object, i128& out) noexcept;               // signed 128-bit
+bool convert(PyObject* object, bool& out) noexcept;               // bool (numpy's too)
+bool convert(PyObject* object, std::string_view& out) noexcept;   // text, as UTF-8
+
+// An instance of one of the module's classes (or a subtype): its value record.
+template <ValueClass Value>
+bool convert(PyObject* object, Value& out) noexcept {
+    PyTypeObject* type = type_object(ClassOf<Value>::id);
+    if (type == nullptr) return false;
+    if (!is_instance(object, type)) {
+        raise_not_instance(object, class_name(ClassOf<Value>::id));
+        return false;
+    }
+    out = value_of<Value>(object);
+    return true;
+}
+
+// --- results ---------------------------------------------------------------
+
+inline PyObject* to_python(bool value) noexcept { return Py_NewRef(value ? Py_True : Py_False); }
+inline PyObject* to_python(double value) noexcept { return PyFloat_FromDouble(value); }
+inline PyObject* to_python(std::int64_t value) noexcept { return PyLong_FromLongLong(value); }
+inline PyObject* to_python(std::uint64_t value) noexcept { return PyLong_FromUnsignedLongLong(value); }
+inline PyObject* to_python(std::int32_t value) noexcept { return PyLong_FromLong(value); }
+inline PyObject* to_python(std::uint32_t value) noexcept { return PyLong_FromUnsignedLong(value); }
+inline PyObject* to_python(std::uint16_t value) noexcept { return PyLong_FromLong(value); }
+inline PyObject* to_python(std::uint8_t value) noexcept { return PyLong_FromLong(value); }
+PyObject* to_python(i128 value) noexcept;
+
+// Weekdays are the class attributes themselves, so that identity comparison
+// with `Weekday.MONDAY` holds.
+inline PyObject* to_python(Weekday value) noexcept { return Py_XNewRef(weekday_object(value)); }
+
+template <ValueClass Value>
+PyObject* to_python(const Value& value) noexcept {
+    return new_instance(value);
+}
+
+}  // namespace kairodex::python

@@ -1,0 +1,230 @@
+// The entry shapes through which every Python call reaches a core operation:
+// bind the arguments, convert them in parameter order, run the operation,
+// turn its result into a new object or its failure into an exception.
+//
+// A class file instantiates these templates with its own parameter tables,
+// core operations and message templates; the C++ parameter types of an
+// operation select the conversion of each argument.
+#pragma once
+
+#include <functional>
+#include <tuple>
+#include <type_traits>
+#include <utility>
+
+#include "binding.hpp"
+#include "convert.hpp"
+#include "kairodex/text_buffer.hpp"
+#include "kairodex/value_hasher.hpp"
+
+namespace kairodex::python {
+
+// ---------------------------------------------------------------------------
+// Operation signatures
+// ---------------------------------------------------------------------------
+
+template <class F>
+struct Operation;
+template <class R, class... A>
+struct Operation<R (*)(A...) noexcept> {
+    using result = R;
+    using arguments = std::tuple<std::remove_cvref_t<A>...>;
+};
+template <class R, class... A>
+struct Operation<R (*)(A...)> : Operation<R (*)(A...) noexcept> {};
+
+template <class T>
+struct IsResult : std::false_type {};
+template <class T>
+struct IsResult<Result<T>> : std::true_type {};
+
+// The text argument of a call, quoted by parse failures.
+template <class Tuple>
+std::string_view text_argument(const Tuple& arguments) noexcept {
+    std::string_view text;
+    std::apply(
+        [&](const auto&... a) {
+            ((void)([&] {
+                 if constexpr (std::is_same_v<std::remove_cvref_t<decltype(a)>, std::string_view>) text = a;
+             }()),
+             ...);
+        },
+        arguments);
+    return text;
+}
+
+// A plain result becomes an object; a Result either an object or a ValueError.
+template <const Failure* failure, class R>
+PyObject* finish(const R& result, std::string_view argument = {}) noexcept {
+    if constexpr (IsResult<R>::value) {
+        static_assert(failure != nullptr, "a fallible operation needs a message template");
+        if (!result) return raise_failure(*failure, result.error(), argument);
+        return to_python(*result);
+    } else {
+        return to_python(result);
+    }
+}
+
+// Converts the bound arguments into `values`, in parameter order; the first
+// failure gets the parameter's note and stops.
+template <class Tuple, std::size_t... I>
+bool convert_arguments(const ParameterTable& table, const BoundArguments& bound, Tuple& values,
+                       std::index_sequence<I...>) noexcept {
+    auto one = [&](std::size_t index, PyObject* object, auto& value) {
+        if (object == nullptr) return true;  // an absent optional keeps its default, 0
+        if (convert(object, value)) return true;
+        add_parameter_note(table.names[index]);
+        return false;
+    };
+    return (one(I, bound.slots[I], std::get<I>(values)) && ...);
+}
+
+template <const ParameterTable& table, class Tuple>
+bool convert_arguments(const BoundArguments& bound, Tuple& values) noexcept {
+    return convert_arguments(table, bound, values, std::make_index_sequence<std::tuple_size_v<Tuple>>{});
+}
+
+// Drops the first element type of a tuple (the receiver of a method).
+template <class Tuple>
+struct WithoutReceiver;
+template <class Head, class... Tail>
+struct WithoutReceiver<std::tuple<Head, Tail...>> {
+    using receiver = Head;
+    using type = std::tuple<Tail...>;
+};
+
+// ---------------------------------------------------------------------------
+// Entry shapes
+// ---------------------------------------------------------------------------
+
+// Class method with parameters (METH_FASTCALL | METH_KEYWORDS | METH_CLASS).
+template <const ParameterTable& table, auto operation, const Failure* failure = nullptr>
+PyObject* class_method(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
+    Entry entry;
+    using Op = Operation<decltype(operation)>;
+    BoundArguments bound;
+    typename Op::arguments values{};
+    if (!bind_arguments(table, args, nargs, kwnames, bound) || !convert_arguments<table>(bound, values)) {
+        return nullptr;
+    }
+    return finish<failure>(std::apply(operation, values), text_argument(values));
+}
+
+// Method with parameters (METH_FASTCALL | METH_KEYWORDS); the operation's
+// first parameter is the receiver's value.
+template <const ParameterTable& table, auto operation, const Failure* failure = nullptr>
+PyObject* method(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
+    Entry entry;
+    using Op = Operation<decltype(operation)>;
+    using Split = WithoutReceiver<typename Op::arguments>;
+    BoundArguments bound;
+    typename Split::type values{};
+    if (!bind_arguments(table, args, nargs, kwnames, bound) || !convert_arguments<table>(bound, values)) {
+        return nullptr;
+    }
+    const auto& receiver = value_of<typename Split::receiver>(self);
+    return finish<failure>(std::apply([&](const auto&... a) { return operation(receiver, a...); }, values));
+}
+
+// Method without arguments (METH_NOARGS).
+template <auto operation, const Failure* failure = nullptr>
+PyObject* method_noargs(PyObject* self, PyObject*) noexcept {
+    Entry entry;
+    using Receiver = std::tuple_element_t<0, typename Operation<decltype(operation)>::arguments>;
+    return finish<failure>(operation(value_of<Receiver>(self)));
+}
+
+// Class method without arguments (METH_NOARGS | METH_CLASS).
+template <auto operation, const Failure* failure = nullptr>
+PyObject* class_method_noargs(PyObject*, PyObject*) noexcept {
+    Entry entry;
+    return finish<failure>(operation());
+}
+
+// Constructor (tp_new): the value is computed and validated first, then an
+// instance of the requested type is allocated.
+template <const ParameterTable& table, auto operation, const Failure* failure = nullptr>
+PyObject* constructor(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {
+    Entry entry;
+    using Op = Operation<decltype(operation)>;
+    BoundArguments bound;
+    typename Op::arguments values{};
+    if (!bind_arguments(table, args, kwargs, bound) || !convert_arguments<table>(bound, values)) {
+        return nullptr;
+    }
+    const auto result = std::apply(operation, values);
+    if constexpr (IsResult<std::remove_cvref_t<decltype(result)>>::value) {
+        if (!result) return raise_failure(*failure, result.error());
+        return new_instance(type, *result);
+    } else {
+        return new_instance(type, result);
+    }
+}
+
+// Read-only property: a member pointer or a function of the value.
+template <class Value, auto field>
+PyObject* getter(PyObject* self, void*) noexcept {
+    Entry entry;
+    return to_python(std::invoke(field, value_of<Value>(self)));
+}
+
+// ---------------------------------------------------------------------------
+// Protocol slots
+// ---------------------------------------------------------------------------
+
+// Every text form is written into a fixed 128-byte buffer, then becomes a str.
+using ReprBuffer = TextBuffer<128>;
+
+PyObject* text_to_python(const ReprBuffer& buffer) noexcept;
+
+template <class Value, auto write>
+PyObject* text_slot(PyObject* self) noexcept {
+    Entry entry;
+    ReprBuffer buffer;
+    write(buffer, value_of<Value>(self));
+    return text_to_python(buffer);
+}
+
+template <class Value, auto feed>
+Py_hash_t hash_slot(PyObject* self) noexcept {
+    Entry entry;
+    ValueHasher hasher;
+    feed(hasher, value_of<Value>(self));
+    return static_cast<Py_hash_t>(to_python_hash(hasher.finish()));
+}
+
+// Equality compares the whole value; ordering compares `order_key` of both
+// values. Another type of operand is NotImplemented, never an error.
+template <class Value, auto order_key>
+PyObject* richcompare_slot(PyObject* self, PyObject* other, int op) noexcept {
+    Entry entry;
+    PyTypeObject* type = type_object(ClassOf<Value>::id);
+    if (type == nullptr) return nullptr;
+    if (!is_instance(other, type)) Py_RETURN_NOTIMPLEMENTED;
+    const Value& a = value_of<Value>(self);
+    const Value& b = value_of<Value>(other);
+    switch (op) {
+    case Py_EQ: return to_python(a == b);
+    case Py_NE: return to_python(!(a == b));
+    case Py_LT: return to_python(order_key(a) < order_key(b));
+    case Py_LE: return to_python(order_key(a) <= order_key(b));
+    case Py_GT: return to_python(order_key(a) > order_key(b));
+    case Py_GE: return to_python(order_key(a) >= order_key(b));
+    default: Py_RETURN_NOTIMPLEMENTED;
+    }
+}
+
+// PyMethodDef and PyType_Slot hold untyped function pointers.
+template <class F>
+PyCFunction as_method(F* function) noexcept {
+    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function));
+}
+
+template <class F>
+void* as_slot(F* function) noexcept {
+    return reinterpret_cast<void*>(function);
+}
+
+constexpr int fast_call = METH_FASTCALL | METH_KEYWORDS;
+
+}  // namespace kairodex::python

@@ -1,0 +1,83 @@
+// Error paths shared by every class: calendar failures as ValueError, the
+// instance-type TypeError, and the internal-failure exception.
+#include "frame.hpp"
+
+namespace kairodex::python {
+
+thread_local int Entry::depth_ = 0;
+
+namespace {
+
+// Created on the first internal failure of the process, then kept.
+PyObject* panic_type = nullptr;
+
+constexpr const char panic_doc[] =
+    "Raised when the module's native code fails internally (a broken invariant).\n\n"
+    "Like SystemExit, it derives from BaseException rather than Exception, so it\n"
+    "usually propagates through the whole stack and ends the program.";
+
+PyObject* panic_exception_type() noexcept {
+    if (panic_type == nullptr) {
+        panic_type = PyErr_NewExceptionWithDoc("pyo3_runtime.PanicException", panic_doc,
+                                               PyExc_BaseException, nullptr);
+        if (panic_type == nullptr) Py_FatalError("kairodex: cannot create PanicException");
+    }
+    return panic_type;
+}
+
+}  // namespace
+
+PyObject* raise_panic(const char* message) noexcept {
+    PyObject* type = panic_exception_type();
+    PyErr_SetString(type, message);
+    return nullptr;
+}
+
+PyObject* raise_failure(const Failure& failure, CalendarError error,
+                        std::string_view argument) noexcept {
+    const std::string_view fill = failure.quote_argument ? argument : name_of(error);
+    const std::string_view text = failure.message;
+    const std::size_t hole = text.find("{}");
+    PyUnicodeWriter* writer = PyUnicodeWriter_Create(0);
+    if (writer == nullptr) return nullptr;
+    const bool written =
+        hole == std::string_view::npos
+            ? PyUnicodeWriter_WriteUTF8(writer, text.data(), static_cast<Py_ssize_t>(text.size())) == 0
+            : PyUnicodeWriter_WriteUTF8(writer, text.data(), static_cast<Py_ssize_t>(hole)) == 0 &&
+                  PyUnicodeWriter_WriteUTF8(writer, fill.data(), static_cast<Py_ssize_t>(fill.size())) == 0 &&
+                  PyUnicodeWriter_WriteUTF8(writer, text.data() + hole + 2,
+                                            static_cast<Py_ssize_t>(text.size() - hole - 2)) == 0;
+    if (!written) {
+        PyUnicodeWriter_Discard(writer);
+        return nullptr;
+    }
+    PyObject* message = PyUnicodeWriter_Finish(writer);
+    if (message == nullptr) return nullptr;
+    PyErr_SetObject(PyExc_ValueError, message);
+    Py_DECREF(message);
+    return nullptr;
+}
+
+void raise_not_instance(PyObject* object, const char* expected) noexcept {
+    if (object == Py_None) {
+        PyErr_Format(PyExc_TypeError, "'None' is not an instance of '%s'", expected);
+        return;
+    }
+    PyObject* qualname = PyType_GetQualName(Py_TYPE(object));
+    if (qualname == nullptr) {
+        PyErr_Clear();
+        PyErr_Format(PyExc_TypeError, "'<failed to extract type name>' object is not an instance of '%s'",
+                     expected);
+        return;
+    }
+    PyErr_Format(PyExc_TypeError, "'%U' object is not an instance of '%s'", qualname, expected);
+    Py_DECREF(qualname);
+}
+
+void dealloc_instance(PyObject* self) noexcept {
+    PyTypeObject* type = Py_TYPE(self);
+    type->tp_free(self);
+    Py_DECREF(type);
+}
+
+}  // namespace kairodex::python

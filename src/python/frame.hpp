@@ -1,0 +1,148 @@
+// The module frame shared by every class surface: the class registry, the
+// instance layout, and the error paths. Nothing here knows any particular
+// class beyond the mapping from a core value type to its class.
+#pragma once
+
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
+#include <cstddef>
+#include <string_view>
+
+#include "kairodex/calendar_error.hpp"
+#include "kairodex/date.hpp"
+
+namespace kairodex {
+struct Time;
+struct Duration;
+struct DateTime;
+struct UtcOffset;
+struct OffsetDateTime;
+}  // namespace kairodex
+
+namespace kairodex::python {
+
+// ---------------------------------------------------------------------------
+// Class registry
+// ---------------------------------------------------------------------------
+
+// Registration order: the order of `__all__` and of the module's attributes.
+enum class ClassId : int { Weekday, Date, Time, Duration, DateTime, UtcOffset, OffsetDateTime };
+constexpr int class_count = 7;
+
+// Everything needed to create one class's type object.
+struct ClassSpec {
+    const char* qualified_name;  // "kairodex.Date"
+    const char* name;            // "Date"
+    unsigned long flags;         // 0, or Py_TPFLAGS_DISALLOW_INSTANTIATION
+    PyType_Slot* slots;          // the classic slot array, ending with {0, nullptr}
+    Py_ssize_t basicsize;
+    // Sets the class attributes on the new type object; null when there are none.
+    int (*add_class_attributes)(PyTypeObject* type);
+};
+
+// The class of each core value type.
+template <class Value>
+struct ClassOf;
+template <> struct ClassOf<Weekday> { static constexpr ClassId id = ClassId::Weekday; };
+template <> struct ClassOf<Date> { static constexpr ClassId id = ClassId::Date; };
+template <> struct ClassOf<Time> { static constexpr ClassId id = ClassId::Time; };
+template <> struct ClassOf<Duration> { static constexpr ClassId id = ClassId::Duration; };
+template <> struct ClassOf<DateTime> { static constexpr ClassId id = ClassId::DateTime; };
+template <> struct ClassOf<UtcOffset> { static constexpr ClassId id = ClassId::UtcOffset; };
+template <> struct ClassOf<OffsetDateTime> { static constexpr ClassId id = ClassId::OffsetDateTime; };
+
+template <class Value>
+concept ValueClass = requires { ClassOf<Value>::id; };
+
+// The class's spec, defined in the class's own file.
+const ClassSpec& class_spec(ClassId id) noexcept;
+
+// The process-wide type object of a class, created on first use. Borrowed;
+// null with an exception set when creation failed.
+PyTypeObject* type_object(ClassId id) noexcept;
+
+// The plain name of a class ("Date"), for messages.
+const char* class_name(ClassId id) noexcept;
+
+// ---------------------------------------------------------------------------
+// Instances: the object header, then the value record, nothing else.
+// ---------------------------------------------------------------------------
+
+template <class Value>
+struct Instance {
+    PyObject_HEAD
+    Value value;
+};
+
+template <class Value>
+constexpr Py_ssize_t instance_size = sizeof(Instance<Value>);
+
+template <class Value>
+const Value& value_of(PyObject* object) noexcept {
+    return reinterpret_cast<Instance<Value>*>(object)->value;
+}
+
+// A new instance of `type` holding `value`; null with MemoryError set.
+template <class Value>
+PyObject* new_instance(PyTypeObject* type, const Value& value) noexcept {
+    PyObject* object = type->tp_alloc(type, 0);
+    if (object != nullptr) reinterpret_cast<Instance<Value>*>(object)->value = value;
+    return object;
+}
+
+// A new instance of exactly the value's own class.
+template <ValueClass Value>
+PyObject* new_instance(const Value& value) noexcept {
+    PyTypeObject* type = type_object(ClassOf<Value>::id);
+    return type == nullptr ? nullptr : new_instance(type, value);
+}
+
+// Whether `object` is an instance of the class (or of a subtype).
+inline bool is_instance(PyObject* object, PyTypeObject* type) noexcept {
+    return Py_IS_TYPE(object, type) || PyType_IsSubtype(Py_TYPE(object), type);
+}
+
+void dealloc_instance(PyObject* self) noexcept;
+
+// The seven Weekday class attributes, held by the module for the life of the
+// process (so rebinding `Weekday.MONDAY` changes nothing). Borrowed; null
+// with an exception set when the Weekday class could not be created.
+PyObject* weekday_object(Weekday weekday) noexcept;
+
+// ---------------------------------------------------------------------------
+// Errors
+// ---------------------------------------------------------------------------
+
+// A message template: "{}" stands for the error kind's name, or for the
+// argument text where `quote_argument` is set.
+struct Failure {
+    std::string_view message;
+    bool quote_argument = false;
+};
+
+// Raises ValueError with the template filled in. Always returns null.
+PyObject* raise_failure(const Failure& failure, CalendarError error,
+                        std::string_view argument = {}) noexcept;
+
+// Raises the internal-failure exception with `message`. Always returns null.
+PyObject* raise_panic(const char* message) noexcept;
+
+// Raises TypeError "'{}' object is not an instance of '{}'" (or the None form).
+void raise_not_instance(PyObject* object, const char* expected) noexcept;
+
+// Marks the current thread as running module code for the length of a call.
+class Entry {
+  public:
+    Entry() noexcept { ++depth_; }
+    ~Entry() { --depth_; }
+    Entry(const Entry&) = delete;
+    Entry& operator=(const Entry&) = delete;
+
+    static int depth() noexcept { return depth_; }
+
+  private:
+    static thread_local int depth_;
+};
+
+}  // namespace kairodex::python

@@ -1,0 +1,74 @@
+// The process-wide type objects, created on first use from each class's spec.
+#include <atomic>
+
+#include "frame.hpp"
+
+namespace kairodex::python {
+
+extern const ClassSpec weekday_class;
+extern const ClassSpec date_class;
+
+namespace {
+
+const ClassSpec* const specs[class_count] = {
+    &weekday_class, &date_class, nullptr, nullptr, nullptr, nullptr, nullptr,
+};
+
+std::atomic<PyTypeObject*> cache[class_count];
+
+// One lock per class. PyMutex releases the GIL while it waits, so a thread that
+// waits here never blocks the creating thread when creation needs the GIL
+// back (a garbage collection, say).
+PyMutex creation_locks[class_count];
+
+PyTypeObject* create(const ClassSpec& spec) noexcept {
+    PySlot slots[5] = {};
+    slots[0].sl_id = Py_tp_name;
+    slots[0].sl_flags = PySlot_INTPTR;
+    slots[0].sl_ptr = const_cast<char*>(spec.qualified_name);
+    slots[1].sl_id = Py_tp_flags;
+    slots[1].sl_uint64 = spec.flags;
+    slots[2].sl_id = Py_tp_slots;
+    slots[2].sl_flags = PySlot_INTPTR;
+    slots[2].sl_ptr = spec.slots;
+    slots[3].sl_id = Py_tp_basicsize;
+    slots[3].sl_size = spec.basicsize;
+    // slots[4] is the end record.
+
+    PyObject* type = PyType_FromSlots(slots);
+    if (type == nullptr) return nullptr;
+    if (spec.add_class_attributes != nullptr &&
+        spec.add_class_attributes(reinterpret_cast<PyTypeObject*>(type)) < 0) {
+        Py_DECREF(type);
+        return nullptr;
+    }
+    return reinterpret_cast<PyTypeObject*>(type);
+}
+
+}  // namespace
+
+const ClassSpec& class_spec(ClassId id) noexcept { return *specs[static_cast<int>(id)]; }
+
+const char* class_name(ClassId id) noexcept { return class_spec(id).name; }
+
+PyTypeObject* type_object(ClassId id) noexcept {
+    const int index = static_cast<int>(id);
+    if (PyTypeObject* type = cache[index].load(std::memory_order_acquire)) return type;
+
+    PyMutex_Lock(&creation_locks[index]);
+    PyTypeObject* type = cache[index].load(std::memory_order_acquire);
+    if (type == nullptr) {
+        type = create(*specs[index]);
+        if (type != nullptr) cache[index].store(type, std::memory_order_release);
+    }
+    PyMutex_Unlock(&creation_locks[index]);
+    if (type != nullptr) return type;
+
+    PyErr_WriteUnraisable(nullptr);
+    char message[96];
+    PyOS_snprintf(message, sizeof message, "failed to create type object for `%s`", specs[index]->name);
+    raise_panic(message);
+    return nullptr;
+}
+
+}  // namespace kairodex::python
