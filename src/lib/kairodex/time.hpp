@@ -1,0 +1,108 @@
+// Times of day with nanosecond resolution: construction from fields, counts
+// since midnight, the time grammar and the time text form.
+#pragma once
+
+#include <compare>
+#include <cstdint>
+#include <string_view>
+
+#include "kairodex/calendar_error.hpp"
+#include "kairodex/date.hpp"
+#include "kairodex/text_buffer.hpp"
+
+namespace kairodex {
+
+struct Time {
+    std::uint8_t hour;         // [0:23]
+    std::uint8_t minute;       // [0:59]
+    std::uint8_t second;       // [0:59], no leap seconds
+    std::uint32_t nanosecond;  // [0:999999999]
+
+    friend constexpr bool operator==(const Time&, const Time&) = default;
+    // Field by field, most significant first, is chronological order.
+    friend constexpr auto operator<=>(const Time&, const Time&) = default;
+};
+
+// Nanoseconds in one second.
+constexpr std::uint32_t nanos_per_second = 1000000000;
+
+constexpr Result<Time> make_time(std::uint8_t hour, std::uint8_t minute, std::uint8_t second,
+                                 std::uint32_t nanosecond) noexcept {
+    if (hour >= 24 || minute >= 60 || second >= 60 || nanosecond >= nanos_per_second) {
+        return CalendarError::InvalidTime;
+    }
+    return Time{hour, minute, second, nanosecond};
+}
+
+constexpr std::uint32_t seconds_since_midnight(Time time) noexcept {
+    return time.hour * 3600u + time.minute * 60u + time.second;
+}
+
+constexpr std::uint64_t nanos_since_midnight(Time time) noexcept {
+    return std::uint64_t{seconds_since_midnight(time)} * nanos_per_second + time.nanosecond;
+}
+
+// ---------------------------------------------------------------------------
+// Text
+// ---------------------------------------------------------------------------
+
+// "H...:M...:S...[.F]" where each clock field has any number of leading zeros
+// and the fraction has one to nine digits. Nothing around the time is
+// tolerated: no sign, no zone, no white space.
+constexpr Result<Time> parse_time(std::string_view text) noexcept {
+    // Scale of a fraction with i digits: 10^(9 - i), looked up by 9 - i.
+    constexpr std::uint32_t fraction_scale[] = {1,      10,      100,      1000,     10000,
+                                                100000, 1000000, 10000000, 100000000};
+
+    std::string_view clock = text;
+    std::uint64_t nanosecond = 0;
+    if (const std::size_t dot = text.find('.'); dot != std::string_view::npos) {
+        clock = text.substr(0, dot);
+        const std::string_view fraction = text.substr(dot + 1);
+        // A second '.' inside the fraction is refused as a non-digit.
+        if (fraction.size() > 9 || !impl::read_bounded(fraction, 999999999, nanosecond)) {
+            return CalendarError::InvalidTime;
+        }
+        nanosecond *= fraction_scale[9 - fraction.size()];
+    }
+
+    const std::size_t first = clock.find(':');
+    if (first == std::string_view::npos) return CalendarError::InvalidTime;
+    const std::size_t second = clock.find(':', first + 1);
+    if (second == std::string_view::npos) return CalendarError::InvalidTime;
+    if (clock.find(':', second + 1) != std::string_view::npos) return CalendarError::InvalidTime;
+
+    std::uint64_t hour = 0, minute = 0, sec = 0;
+    if (!impl::read_bounded(clock.substr(0, first), 23, hour) ||
+        !impl::read_bounded(clock.substr(first + 1, second - first - 1), 59, minute) ||
+        !impl::read_bounded(clock.substr(second + 1), 59, sec)) {
+        return CalendarError::InvalidTime;
+    }
+    return Time{static_cast<std::uint8_t>(hour), static_cast<std::uint8_t>(minute),
+                static_cast<std::uint8_t>(sec), static_cast<std::uint32_t>(nanosecond)};
+}
+
+// "HH:MM:SS", followed by '.' and the fraction without its trailing zeros when
+// the nanosecond is not zero: "12:30:45.5", "01:02:03.00000012".
+template <class Out>
+constexpr void write_time(Out& out, Time time) noexcept {
+    put_unsigned(out, time.hour, 2);
+    out.put(':');
+    put_unsigned(out, time.minute, 2);
+    out.put(':');
+    put_unsigned(out, time.second, 2);
+    if (time.nanosecond == 0) return;
+
+    char digits[9]{};
+    std::uint32_t rest = time.nanosecond;
+    for (int i = 8; i >= 0; --i) {
+        digits[i] = static_cast<char>('0' + rest % 10);
+        rest /= 10;
+    }
+    std::size_t length = 9;
+    while (digits[length - 1] == '0') --length;  // stops at a non-zero digit
+    out.put('.');
+    out.put(std::string_view(digits, length));
+}
+
+}  // namespace kairodex
