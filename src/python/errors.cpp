@@ -53,7 +53,8 @@ PyObject* raise_failure(const Failure& failure, CalendarError error,
     }
     PyObject* message = PyUnicodeWriter_Finish(writer);
     if (message == nullptr) return nullptr;
-    PyErr_SetObject(PyExc_ValueError, message);
+    PyErr_SetObject(
+        failure.raises == Failure::Raises::OverflowError ? PyExc_OverflowError : PyExc_ValueError, message);
     Py_DECREF(message);
     return nullptr;
 }

@@ -117,11 +117,14 @@ PyObject* weekday_object(Weekday weekday) noexcept;
 // A message template: "{}" stands for the error kind's name, or for the
 // argument text where `quote_argument` is set.
 struct Failure {
+    enum class Raises : std::uint8_t { ValueError, OverflowError };
+
     std::string_view message;
     bool quote_argument = false;
+    Raises raises = Raises::ValueError;
 };
 
-// Raises ValueError with the template filled in. Always returns null.
+// Raises the failure's exception with the template filled in. Always returns null.
 PyObject* raise_failure(const Failure& failure, CalendarError error,
                         std::string_view argument = {}) noexcept;
 

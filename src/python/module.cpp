@@ -6,7 +6,7 @@ namespace kairodex::python {
 namespace {
 
 constexpr ClassId registration_order[] = {
-    ClassId::Weekday, ClassId::Date,
+    ClassId::Weekday, ClassId::Date, ClassId::Time, ClassId::Duration,
 };
 
 // Reads the module's `__all__`, creating it when absent. New reference.

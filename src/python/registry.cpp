@@ -7,11 +7,13 @@ namespace kairodex::python {
 
 extern const ClassSpec weekday_class;
 extern const ClassSpec date_class;
+extern const ClassSpec time_class;
+extern const ClassSpec duration_class;
 
 namespace {
 
 const ClassSpec* const specs[class_count] = {
-    &weekday_class, &date_class, nullptr, nullptr, nullptr, nullptr, nullptr,
+    &weekday_class, &date_class, &time_class, &duration_class, nullptr, nullptr, nullptr,
 };
 
 std::atomic<PyTypeObject*> cache[class_count];
