@@ -6,7 +6,7 @@ namespace kairodex::python {
 namespace {
 
 constexpr ClassId registration_order[] = {
-    ClassId::Weekday, ClassId::Date, ClassId::Time, ClassId::Duration,
+    ClassId::Weekday, ClassId::Date, ClassId::Time, ClassId::Duration, ClassId::DateTime, ClassId::UtcOffset,
 };
 
 // Reads the module's `__all__`, creating it when absent. New reference.

@@ -9,11 +9,13 @@ extern const ClassSpec weekday_class;
 extern const ClassSpec date_class;
 extern const ClassSpec time_class;
 extern const ClassSpec duration_class;
+extern const ClassSpec datetime_class;
+extern const ClassSpec utc_offset_class;
 
 namespace {
 
 const ClassSpec* const specs[class_count] = {
-    &weekday_class, &date_class, &time_class, &duration_class, nullptr, nullptr, nullptr,
+    &weekday_class, &date_class, &time_class, &duration_class, &datetime_class, &utc_offset_class, nullptr,
 };
 
 std::atomic<PyTypeObject*> cache[class_count];
