@@ -24,11 +24,6 @@ void write_repr(Out& out, Date date) noexcept {
     out.put(')');
 }
 
-void feed_hash(ValueHasher& hasher, Date date) noexcept {
-    hasher.write_le(date.year);
-    hasher.write_le(date.month);
-    hasher.write_le(date.day);
-}
 
 PyMethodDef methods[] = {
     {"from_days_since_unix_epoch",
@@ -71,7 +66,7 @@ PyType_Slot slots[] = {
     {Py_tp_str, as_slot(text_slot<Date, write_date<ReprBuffer>>)},
     {Py_tp_repr, as_slot(text_slot<Date, write_repr<ReprBuffer>>)},
     {Py_tp_richcompare, as_slot(richcompare_slot<Date, days_since_unix_epoch>)},
-    {Py_tp_hash, as_slot(hash_slot<Date, feed_hash>)},
+    {Py_tp_hash, as_slot(hash_slot<Date>)},
     {0, nullptr},
 };
 

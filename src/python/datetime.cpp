@@ -21,6 +21,10 @@ constexpr Failure invalid_string{
 
 constexpr DateTime combine(Date date, Time time) noexcept { return {date, time}; }
 
+// The overloads for DateTime, picked out of those for OffsetDateTime.
+constexpr Result<DateTime> (*add_duration_to)(DateTime, Duration) noexcept = add_duration;
+constexpr Duration (*difference_of)(DateTime, DateTime) noexcept = difference;
+
 template <class Out>
 void write_repr(Out& out, DateTime value) noexcept {
     out.put("DateTime.parse('");
@@ -28,15 +32,6 @@ void write_repr(Out& out, DateTime value) noexcept {
     out.put("')");
 }
 
-void feed_hash(ValueHasher& hasher, DateTime value) noexcept {
-    hasher.write_le(value.date.year);
-    hasher.write_le(value.date.month);
-    hasher.write_le(value.date.day);
-    hasher.write_le(value.time.hour);
-    hasher.write_le(value.time.minute);
-    hasher.write_le(value.time.second);
-    hasher.write_le(value.time.nanosecond);
-}
 
 PyMethodDef methods[] = {
     {"from_unix_timestamp",
@@ -50,11 +45,11 @@ PyMethodDef methods[] = {
      "unix_timestamp($self)\n--\n\nGet Unix timestamp (seconds since Unix epoch)."},
     {"unix_timestamp_nanos", as_method(method_noargs<unix_timestamp_nanos>), METH_NOARGS,
      "unix_timestamp_nanos($self)\n--\n\nGet Unix timestamp in nanoseconds."},
-    {"add_duration", as_method(method<add_duration_parameters, add_duration, &out_of_range>), fast_call,
+    {"add_duration", as_method(method<add_duration_parameters, add_duration_to, &out_of_range>), fast_call,
      "add_duration($self, dur)\n--\n\nAdd a duration to this DateTime.\n\nArgs:\n    dur: A Duration "
      "instance.\n\nReturns:\n    DateTime: A new DateTime instance.\n\nRaises:\n    ValueError: If the "
      "resulting datetime is out of range."},
-    {"difference", as_method(method<difference_parameters, difference>), fast_call,
+    {"difference", as_method(method<difference_parameters, difference_of>), fast_call,
      "difference($self, other)\n--\n\nCalculate the difference between two DateTimes.\n\nArgs:\n    "
      "other: Another DateTime instance.\n\nReturns:\n    Duration: The duration between the two "
      "datetimes (self - other)."},
@@ -84,7 +79,7 @@ PyType_Slot slots[] = {
     {Py_tp_str, as_slot(text_slot<DateTime, write_datetime<ReprBuffer>>)},
     {Py_tp_repr, as_slot(text_slot<DateTime, write_repr<ReprBuffer>>)},
     {Py_tp_richcompare, as_slot(richcompare_slot<DateTime, unix_timestamp_nanos>)},
-    {Py_tp_hash, as_slot(hash_slot<DateTime, feed_hash>)},
+    {Py_tp_hash, as_slot(hash_slot<DateTime>)},
     {0, nullptr},
 };
 

@@ -16,8 +16,6 @@ constexpr Failure out_of_range{"Duration out of range: {}", false, Failure::Rais
 
 constexpr i128 count_of(Duration duration) noexcept { return duration.nanos; }
 
-void feed_hash(ValueHasher& hasher, Duration duration) noexcept { hasher.write_le(duration.nanos); }
-
 // + and -: both operands must be durations; anything else is NotImplemented,
 // so Python raises its own TypeError (also for `1 + d` and `sum()` without a start).
 template <auto operation>
@@ -28,7 +26,6 @@ PyObject* binary_slot(PyObject* left, PyObject* right) noexcept {
     if (!is_instance(left, type) || !is_instance(right, type)) Py_RETURN_NOTIMPLEMENTED;
     return finish<&out_of_range>(operation(value_of<Duration>(left), value_of<Duration>(right)));
 }
-
 PyObject* negative_slot(PyObject* self) noexcept {
     Entry entry;
     return finish<&out_of_range>(negate(value_of<Duration>(self)));
@@ -60,7 +57,7 @@ PyType_Slot slots[] = {
     {Py_tp_str, as_slot(text_slot<Duration, write_duration_str<ReprBuffer>>)},
     {Py_tp_repr, as_slot(text_slot<Duration, write_duration_repr<ReprBuffer>>)},
     {Py_tp_richcompare, as_slot(richcompare_slot<Duration, count_of>)},
-    {Py_tp_hash, as_slot(hash_slot<Duration, feed_hash>)},
+    {Py_tp_hash, as_slot(hash_slot<Duration>)},
     {0, nullptr},
 };
 

@@ -14,6 +14,7 @@
 
 #include "binding.hpp"
 #include "convert.hpp"
+#include "hash_bytes.hpp"
 #include "kairodex/text_buffer.hpp"
 #include "kairodex/value_hasher.hpp"
 
@@ -185,11 +186,11 @@ PyObject* text_slot(PyObject* self) noexcept {
     return text_to_python(buffer);
 }
 
-template <class Value, auto feed>
+template <class Value>
 Py_hash_t hash_slot(PyObject* self) noexcept {
     Entry entry;
     ValueHasher hasher;
-    feed(hasher, value_of<Value>(self));
+    hash_bytes(hasher, value_of<Value>(self));
     return static_cast<Py_hash_t>(to_python_hash(hasher.finish()));
 }
 

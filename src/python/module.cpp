@@ -7,6 +7,7 @@ namespace {
 
 constexpr ClassId registration_order[] = {
     ClassId::Weekday, ClassId::Date, ClassId::Time, ClassId::Duration, ClassId::DateTime, ClassId::UtcOffset,
+    ClassId::OffsetDateTime,
 };
 
 // Reads the module's `__all__`, creating it when absent. New reference.

@@ -11,11 +11,12 @@ extern const ClassSpec time_class;
 extern const ClassSpec duration_class;
 extern const ClassSpec datetime_class;
 extern const ClassSpec utc_offset_class;
+extern const ClassSpec offset_datetime_class;
 
 namespace {
 
 const ClassSpec* const specs[class_count] = {
-    &weekday_class, &date_class, &time_class, &duration_class, &datetime_class, &utc_offset_class, nullptr,
+    &weekday_class, &date_class, &time_class, &duration_class, &datetime_class, &utc_offset_class, &offset_datetime_class,
 };
 
 std::atomic<PyTypeObject*> cache[class_count];

@@ -25,12 +25,6 @@ void write_repr(Out& out, Time time) noexcept {
     out.put(')');
 }
 
-void feed_hash(ValueHasher& hasher, Time time) noexcept {
-    hasher.write_le(time.hour);
-    hasher.write_le(time.minute);
-    hasher.write_le(time.second);
-    hasher.write_le(time.nanosecond);
-}
 
 PyMethodDef methods[] = {
     {"seconds_since_midnight", as_method(method_noargs<seconds_since_midnight>), METH_NOARGS,
@@ -63,7 +57,7 @@ PyType_Slot slots[] = {
     {Py_tp_str, as_slot(text_slot<Time, write_time<ReprBuffer>>)},
     {Py_tp_repr, as_slot(text_slot<Time, write_repr<ReprBuffer>>)},
     {Py_tp_richcompare, as_slot(richcompare_slot<Time, nanos_since_midnight>)},
-    {Py_tp_hash, as_slot(hash_slot<Time, feed_hash>)},
+    {Py_tp_hash, as_slot(hash_slot<Time>)},
     {0, nullptr},
 };
 

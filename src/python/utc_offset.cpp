@@ -20,7 +20,6 @@ void write_repr(Out& out, UtcOffset offset) noexcept {
     out.put(')');
 }
 
-void feed_hash(ValueHasher& hasher, UtcOffset offset) noexcept { hasher.write_le(offset.seconds); }
 
 PyMethodDef methods[] = {
     {"from_seconds", as_method(class_method<from_seconds_parameters, offset_from_seconds, &invalid_offset>),
@@ -49,7 +48,7 @@ PyType_Slot slots[] = {
     {Py_tp_str, as_slot(text_slot<UtcOffset, write_offset<ReprBuffer>>)},
     {Py_tp_repr, as_slot(text_slot<UtcOffset, write_repr<ReprBuffer>>)},
     {Py_tp_richcompare, as_slot(richcompare_slot<UtcOffset, seconds_of>)},
-    {Py_tp_hash, as_slot(hash_slot<UtcOffset, feed_hash>)},
+    {Py_tp_hash, as_slot(hash_slot<UtcOffset>)},
     {0, nullptr},
 };
 
