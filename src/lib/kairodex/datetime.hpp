@@ -1,0 +1,159 @@
+// Instants in UTC: a date and a time of day, convertible to and from counts
+// of seconds and nanoseconds since 1970-01-01T00:00:00Z, shifted by durations,
+// read from the system clock's formats, parsed and written.
+#pragma once
+
+#include <compare>
+#include <cstdint>
+#include <string_view>
+
+#include "kairodex/calendar_error.hpp"
+#include "kairodex/date.hpp"
+#include "kairodex/duration.hpp"
+#include "kairodex/text_buffer.hpp"
+#include "kairodex/time.hpp"
+#include "kairodex/wide_int.hpp"
+
+namespace kairodex {
+
+struct DateTime {
+    Date date;
+    Time time;
+
+    friend constexpr bool operator==(const DateTime&, const DateTime&) = default;
+};
+
+// Unix timestamps of the first and the last representable second:
+// -2147483648-01-01T00:00:00Z and 2147483647-12-31T23:59:59Z.
+constexpr std::int64_t min_unix_timestamp = -67768100567971200;
+constexpr std::int64_t max_unix_timestamp = 67767976233532799;
+
+// Seconds since 1970-01-01T00:00:00Z, leap seconds not counted.
+constexpr std::int64_t unix_timestamp(DateTime value) noexcept {
+    return days_since_unix_epoch(value.date) * 86400 + seconds_since_midnight(value.time);
+}
+
+constexpr i128 unix_timestamp_nanos(DateTime value) noexcept {
+    return static_cast<i128>(unix_timestamp(value)) * nanos_per_second + value.time.nanosecond;
+}
+
+// Field order and the order of instants agree, but the count says it plainly.
+constexpr std::strong_ordering operator<=>(const DateTime& a, const DateTime& b) noexcept {
+    return unix_timestamp_nanos(a) <=> unix_timestamp_nanos(b);
+}
+
+// ---------------------------------------------------------------------------
+// From counts since 1970-01-01T00:00:00Z
+// ---------------------------------------------------------------------------
+
+// `seconds` plus `adjust` nanoseconds, where -10^9 < adjust < 10^9. A negative
+// adjustment borrows one second so the nanosecond field is never negative.
+constexpr Result<DateTime> from_unix_parts(std::int64_t seconds, std::int32_t adjust) noexcept {
+    if (adjust < 0) {
+        if (seconds == INT64_MIN) return CalendarError::OutOfRange;
+        seconds -= 1;
+        adjust += static_cast<std::int32_t>(nanos_per_second);
+    }
+    const auto second_of_day = static_cast<std::uint32_t>(floor_mod<std::int64_t>(seconds, 86400));
+    const Result<Date> date = from_days_since_unix_epoch(floor_div<std::int64_t>(seconds, 86400));
+    if (!date) return date.error();
+    return DateTime{*date, Time{static_cast<std::uint8_t>(second_of_day / 3600),
+                                static_cast<std::uint8_t>(second_of_day % 3600 / 60),
+                                static_cast<std::uint8_t>(second_of_day % 60),
+                                static_cast<std::uint32_t>(adjust)}};
+}
+
+constexpr Result<DateTime> from_unix_nanos(i128 nanos) noexcept {
+    const i128 seconds = floor_div<i128>(nanos, nanos_per_second);
+    if (seconds < INT64_MIN || seconds > INT64_MAX) return CalendarError::OutOfRange;
+    const auto adjust = static_cast<std::int32_t>(nanos - seconds * nanos_per_second);
+    return from_unix_parts(static_cast<std::int64_t>(seconds), adjust);
+}
+
+// Seconds and a nanosecond count that may run past whole seconds either way:
+// (0, 1500000000) is 1.5 s after the epoch, (0, -1) one nanosecond before it.
+constexpr Result<DateTime> from_unix_timestamp(std::int64_t seconds,
+                                               std::int32_t nanoseconds = 0) noexcept {
+    // The carry is -3 ..= 2; its product with 10^9 needs 64 bits.
+    const std::int64_t carry = floor_div<std::int64_t>(nanoseconds, nanos_per_second);
+    const auto rest = static_cast<std::int32_t>(nanoseconds - carry * nanos_per_second);
+    std::int64_t total = 0;
+    if (__builtin_add_overflow(seconds, carry, &total)) return CalendarError::OutOfRange;
+    return from_unix_parts(total, rest);
+}
+
+// ---------------------------------------------------------------------------
+// Durations
+// ---------------------------------------------------------------------------
+
+constexpr Result<DateTime> add_duration(DateTime value, Duration duration) noexcept {
+    i128 nanos = 0;
+    if (__builtin_add_overflow(unix_timestamp_nanos(value), duration.nanos, &nanos)) {
+        return CalendarError::OutOfRange;
+    }
+    return from_unix_nanos(nanos);
+}
+
+// Both counts lie within about ±2^96, so the difference is always exact.
+constexpr Duration difference(DateTime a, DateTime b) noexcept {
+    return Duration{unix_timestamp_nanos(a) - unix_timestamp_nanos(b)};
+}
+
+// ---------------------------------------------------------------------------
+// System clock readings
+// ---------------------------------------------------------------------------
+
+// A POSIX reading: whole seconds since the Unix epoch and the nanoseconds past
+// them, normally 0 ..= 999999999 (any value is taken at face value).
+constexpr Result<DateTime> from_clock_reading(std::int64_t seconds,
+                                              std::int64_t nanoseconds) noexcept {
+    return from_unix_nanos(static_cast<i128>(seconds) * nanos_per_second + nanoseconds);
+}
+
+// Ticks of 100 ns between 1601-01-01T00:00:00Z and the Unix epoch.
+constexpr std::uint64_t filetime_ticks_at_unix_epoch = 116444736000000000;
+
+// A count of 100 ns ticks since 1601-01-01T00:00:00Z. The distance from the
+// Unix epoch is split while still unsigned, so no tick count can overflow.
+constexpr Result<DateTime> from_filetime_ticks(std::uint64_t ticks) noexcept {
+    constexpr std::uint64_t ticks_per_second = 10000000;
+    if (ticks >= filetime_ticks_at_unix_epoch) {
+        const std::uint64_t after = ticks - filetime_ticks_at_unix_epoch;
+        return from_unix_parts(static_cast<std::int64_t>(after / ticks_per_second),
+                               static_cast<std::int32_t>(after % ticks_per_second * 100));
+    }
+    const std::uint64_t before = filetime_ticks_at_unix_epoch - ticks;
+    return from_unix_parts(-static_cast<std::int64_t>(before / ticks_per_second),
+                           -static_cast<std::int32_t>(before % ticks_per_second * 100));
+}
+
+// ---------------------------------------------------------------------------
+// Text
+// ---------------------------------------------------------------------------
+
+// "<date>T<time>Z", with ' ' accepted in place of 'T' and 'z' in place of 'Z'.
+// Only UTC is read here; other offsets belong to OffsetDateTime.
+constexpr Result<DateTime> parse_datetime(std::string_view text) noexcept {
+    if (text.empty() || (text.back() != 'Z' && text.back() != 'z')) {
+        return CalendarError::InvalidDate;
+    }
+    text.remove_suffix(1);
+    std::size_t separator = text.find('T');
+    if (separator == std::string_view::npos) separator = text.find(' ');
+    if (separator == std::string_view::npos) return CalendarError::InvalidDate;
+    const Result<Date> date = parse_date(text.substr(0, separator));
+    const Result<Time> time = parse_time(text.substr(separator + 1));
+    if (!date || !time) return CalendarError::InvalidDate;
+    return DateTime{*date, *time};
+}
+
+// "2024-06-01T07:30:00Z"; at most 37 characters.
+template <class Out>
+constexpr void write_datetime(Out& out, DateTime value) noexcept {
+    write_date(out, value.date);
+    out.put('T');
+    write_time(out, value.time);
+    out.put('Z');
+}
+
+}  // namespace kairodex
