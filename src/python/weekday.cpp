@@ -11,20 +11,13 @@ constexpr const char* attribute_names[7] = {"MONDAY", "TUESDAY", "WEDNESDAY", "T
 // Strong references, held for the life of the process.
 PyObject* days[7] = {};
 
-unsigned number_from_monday_of(Weekday weekday) noexcept { return number_from_monday(weekday); }
-
 template <class Out>
 void write_name(Out& out, Weekday weekday) noexcept {
     out.put(name_of(weekday));
 }
 
-PyObject* number_from_monday_method(PyObject* self, PyObject*) noexcept {
-    Entry entry;
-    return PyLong_FromLong(static_cast<long>(number_from_monday_of(value_of<Weekday>(self))));
-}
-
 PyMethodDef methods[] = {
-    {"number_from_monday", as_method(number_from_monday_method), METH_NOARGS,
+    {"number_from_monday", as_method(method_noargs<number_from_monday>), METH_NOARGS,
      "number_from_monday($self)\n--\n\nGet the weekday number from Monday (1-7)."},
     {},
 };
