@@ -1,0 +1,70 @@
+import os
+import subprocess
+import sys
+import textwrap
+
+import kairodex
+import pytest
+
+MASK = (1 << 64) - 1
+
+
+def _rotl(x, b):
+    return ((x << b) | (x >> (64 - b))) & MASK
+
+
+def _sip_round(v0, v1, v2, v3):
+    v0 = (v0 + v1) & MASK; v1 = _rotl(v1, 13); v1 ^= v0; v0 = _rotl(v0, 32)
+    v2 = (v2 + v3) & MASK; v3 = _rotl(v3, 16); v3 ^= v2
+    v0 = (v0 + v3) & MASK; v3 = _rotl(v3, 21); v3 ^= v0
+    v2 = (v2 + v1) & MASK; v1 = _rotl(v1, 17); v1 ^= v2; v2 = _rotl(v2, 32)
+    return v0, v1, v2, v3
+
+
+def siphash13(data: bytes) -> int:
+    """Plain SipHash-1-3 with an all-zero key, as an independent reference."""
+    v = [0x736F6D6570736575, 0x646F72616E646F6D, 0x6C7967656E657261, 0x7465646279746573]
+    tail = len(data) - len(data) % 8
+    for i in range(0, tail, 8):
+        m = int.from_bytes(data[i:i + 8], "little")
+        v[3] ^= m
+        v = list(_sip_round(*v))
+        v[0] ^= m
+    b = ((len(data) & 0xFF) << 56) | int.from_bytes(data[tail:], "little")
+    v[3] ^= b
+    v = list(_sip_round(*v))
+    v[0] ^= b
+    v[2] ^= 0xFF
+    for _ in range(3):
+        v = list(_sip_round(*v))
+    return v[0] ^ v[1] ^ v[2] ^ v[3]
+
+
+def python_hash(data: bytes) -> int:
+    """The hash the module gives a value whose hashed bytes are `data`."""
+    digest = siphash13(data)
+    if digest >= 0xFFFFFFFFFFFFFFFE:
+        return -2
+    return digest - (1 << 64) if digest >= 1 << 63 else digest
+
+
+@pytest.fixture
+def value_hash():
+    return python_hash
+
+
+@pytest.fixture
+def run_python():
+    """Runs a script in a fresh interpreter that finds the same built module,
+    so a crash fails the test instead of ending the test run."""
+    module_dir = os.path.dirname(kairodex.__file__)
+
+    def run(script, *args):
+        env = dict(os.environ)
+        env["PYTHONPATH"] = os.pathsep.join(filter(None, [module_dir, env.get("PYTHONPATH")]))
+        return subprocess.run(
+            [sys.executable, "-c", textwrap.dedent(script), *args],
+            capture_output=True, text=True, env=env, timeout=120,
+        )
+
+    return run
