@@ -52,8 +52,12 @@ bool bind_keyword(const ParameterTable& t, PyObject* name, PyObject* value,
                   BoundArguments& bound) noexcept {
     Py_ssize_t size = 0;
     const char* text = PyUnicode_AsUTF8AndSize(name, &size);
-    if (text == nullptr) return false;
-    for (int i = 0; i < t.count; ++i) {
+    if (text == nullptr) {
+        // A name with no UTF-8 form (a lone surrogate) matches no parameter.
+        if (!PyErr_ExceptionMatches(PyExc_UnicodeEncodeError)) return false;
+        PyErr_Clear();
+    }
+    for (int i = 0; text != nullptr && i < t.count; ++i) {
         if (std::strlen(t.names[i]) == static_cast<std::size_t>(size) &&
             std::memcmp(t.names[i], text, static_cast<std::size_t>(size)) == 0) {
             if (bound.slots[i] != nullptr) {
