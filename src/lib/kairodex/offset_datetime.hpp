@@ -1,0 +1,217 @@
+// Instants paired with the fixed UTC offset they are shown in. The instant is
+// kept in UTC; the local reading is derived from it on demand, which is why
+// it can fall outside the representable years even when the instant does not.
+#pragma once
+
+#include <compare>
+#include <cstdint>
+#include <string_view>
+
+#include "kairodex/calendar_error.hpp"
+#include "kairodex/date.hpp"
+#include "kairodex/datetime.hpp"
+#include "kairodex/duration.hpp"
+#include "kairodex/time.hpp"
+#include "kairodex/utc_offset.hpp"
+#include "kairodex/wide_int.hpp"
+
+namespace kairodex {
+
+struct OffsetDateTime {
+    DateTime utc;
+    UtcOffset offset;
+
+    // Equal values show the same local reading; ordering looks at the instant
+    // only, so equivalent values may still differ in their offsets.
+    friend constexpr bool operator==(const OffsetDateTime&, const OffsetDateTime&) = default;
+    friend constexpr std::weak_ordering operator<=>(const OffsetDateTime& a,
+                                                    const OffsetDateTime& b) noexcept {
+        return a.utc <=> b.utc;
+    }
+};
+
+// The instant whose local reading at `offset` is `date` and `time`. The local
+// count and the offset are each far from the 128-bit limits.
+constexpr Result<OffsetDateTime> from_local(Date date, Time time, UtcOffset offset) noexcept {
+    const i128 nanos = unix_timestamp_nanos(DateTime{date, time}) -
+                       static_cast<i128>(offset.seconds) * nanos_per_second;
+    const Result<DateTime> utc = from_unix_nanos(nanos);
+    if (!utc) return CalendarError::OutOfRange;
+    return OffsetDateTime{*utc, offset};
+}
+
+constexpr Result<DateTime> to_local(OffsetDateTime value) noexcept {
+    const i128 local_seconds = static_cast<i128>(unix_timestamp(value.utc)) + value.offset.seconds;
+    return from_unix_nanos(local_seconds * nanos_per_second + value.utc.time.nanosecond);
+}
+
+constexpr Result<OffsetDateTime> add_duration(OffsetDateTime value, Duration duration) noexcept {
+    const Result<DateTime> utc = add_duration(value.utc, duration);
+    if (!utc) return utc.error();
+    return OffsetDateTime{*utc, value.offset};
+}
+
+constexpr Duration difference(OffsetDateTime a, OffsetDateTime b) noexcept {
+    return difference(a.utc, b.utc);
+}
+
+// ---------------------------------------------------------------------------
+// Text
+// ---------------------------------------------------------------------------
+
+// A local reading and its offset: "2024-06-01T09:30:00+02:00", with "Z" for a
+// zero offset.
+template <class Out>
+constexpr void write_local_with_offset(Out& out, DateTime local, UtcOffset offset) noexcept {
+    write_date(out, local.date);
+    out.put('T');
+    write_time(out, local.time);
+    if (is_utc(offset)) {
+        out.put('Z');
+    } else {
+        write_offset(out, offset);
+    }
+}
+
+// Writes the local reading and returns it, or writes nothing and returns
+// OutOfRange when the local reading lies beyond the representable years.
+template <class Out>
+constexpr Result<DateTime> write_offset_datetime(Out& out, OffsetDateTime value) noexcept {
+    const Result<DateTime> local = to_local(value);
+    if (local) write_local_with_offset(out, *local, value.offset);
+    return local;
+}
+
+namespace impl {
+
+// The code point at the front of `text` and its length in bytes, or length 0
+// when the bytes there are not well-formed UTF-8.
+struct CodePoint {
+    char32_t value;
+    std::size_t length;
+};
+
+constexpr CodePoint decode_front(std::string_view text) noexcept {
+    if (text.empty()) return {0, 0};
+    const auto lead = static_cast<unsigned char>(text[0]);
+    if (lead < 0x80) return {lead, 1};
+    // The sequence length, the payload bits of the lead byte, and the smallest
+    // code point that needs this many bytes (below it the form is overlong).
+    std::size_t length = 0;
+    char32_t value = 0, smallest = 0;
+    if (lead >= 0xC0 && lead < 0xE0) {
+        length = 2;
+        value = lead & 0x1Fu;
+        smallest = 0x80;
+    } else if (lead >= 0xE0 && lead < 0xF0) {
+        length = 3;
+        value = lead & 0x0Fu;
+        smallest = 0x800;
+    } else if (lead >= 0xF0 && lead < 0xF5) {
+        length = 4;
+        value = lead & 0x07u;
+        smallest = 0x10000;
+    } else {
+        return {0, 0};  // a continuation byte or a byte UTF-8 never uses
+    }
+    if (text.size() < length) return {0, 0};
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if ((byte & 0xC0) != 0x80) return {0, 0};
+        value = (value << 6) | (byte & 0x3Fu);
+    }
+    if (value < smallest || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+        return {0, 0};
+    }
+    return {value, length};
+}
+
+// The code point at the back: step over up to three continuation bytes to a
+// lead byte, and accept it only if its sequence ends exactly at the end.
+constexpr CodePoint decode_back(std::string_view text) noexcept {
+    std::size_t start = text.size();
+    for (int steps = 0; steps < 4 && start > 0; ++steps) {
+        --start;
+        if ((static_cast<unsigned char>(text[start]) & 0xC0) != 0x80) break;
+    }
+    const CodePoint found = decode_front(text.substr(start));
+    if (found.length != text.size() - start) return {0, 0};
+    return found;
+}
+
+// The Unicode White_Space property.
+constexpr bool is_white_space(char32_t c) noexcept {
+    return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
+           (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F ||
+           c == 0x205F || c == 0x3000;
+}
+
+constexpr std::string_view trim_white_space(std::string_view text) noexcept {
+    for (CodePoint c = decode_front(text); c.length != 0 && is_white_space(c.value);
+         c = decode_front(text)) {
+        text.remove_prefix(c.length);
+    }
+    for (CodePoint c = decode_back(text); c.length != 0 && is_white_space(c.value);
+         c = decode_back(text)) {
+        text.remove_suffix(c.length);
+    }
+    return text;
+}
+
+// "+HH:MM", "+H:M", "+HH:" (whole hours), "+HH" or "+HHMM", with '-' as the
+// other sign. The text includes its sign.
+constexpr Result<UtcOffset> parse_offset(std::string_view text) noexcept {
+    if (text.size() < 3) return CalendarError::InvalidDate;
+    const bool positive = text[0] == '+';
+    std::string_view body = text.substr(1);
+    std::string_view hours_field, minutes_field;
+    if (const std::size_t colon = body.find(':'); colon != std::string_view::npos) {
+        hours_field = body.substr(0, colon);
+        minutes_field = body.substr(colon + 1);
+        if (hours_field.empty() || hours_field.size() > 2 || minutes_field.size() > 2) {
+            return CalendarError::InvalidDate;
+        }
+    } else if (body.size() == 2 || body.size() == 4) {
+        hours_field = body.substr(0, 2);
+        minutes_field = body.substr(2);
+    } else {
+        return CalendarError::InvalidDate;
+    }
+    std::uint64_t hours = 0, minutes = 0;
+    if (!read_bounded(hours_field, 23, hours) ||
+        (!minutes_field.empty() && !read_bounded(minutes_field, 59, minutes))) {
+        return CalendarError::InvalidDate;
+    }
+    return offset_from_hours_minutes(positive, static_cast<std::uint8_t>(hours),
+                                     static_cast<std::uint8_t>(minutes));
+}
+
+}  // namespace impl
+
+// "<date>T<time><offset>" with 'Z'/'z' or a numeric offset, ' ' accepted in
+// place of 'T', and white space of any script ignored at both ends.
+constexpr Result<OffsetDateTime> parse_offset_datetime(std::string_view text) noexcept {
+    text = impl::trim_white_space(text);
+    std::size_t separator = text.find('T');
+    if (separator == std::string_view::npos) separator = text.find(' ');
+    if (separator == std::string_view::npos) return CalendarError::InvalidDate;
+    const Result<Date> date = parse_date(text.substr(0, separator));
+    if (!date) return CalendarError::InvalidDate;
+
+    std::string_view rest = text.substr(separator + 1);
+    Result<UtcOffset> offset = UtcOffset{0};
+    if (!rest.empty() && (rest.back() == 'Z' || rest.back() == 'z')) {
+        rest.remove_suffix(1);
+    } else {
+        // The time grammar has no signs, so the last one starts the offset.
+        const std::size_t sign = rest.find_last_of("+-");
+        if (sign == std::string_view::npos) return CalendarError::InvalidDate;
+        offset = impl::parse_offset(rest.substr(sign));
+        rest = rest.substr(0, sign);
+    }
+    const Result<Time> time = parse_time(rest);
+    if (!time || !offset) return CalendarError::InvalidDate;
+    return from_local(*date, *time, *offset);
+}
+
+}  // namespace kairodex
