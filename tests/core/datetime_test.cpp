@@ -76,13 +76,6 @@ INSTANTIATE_TEST_SUITE_P(
                     Timestamp{INT64_MAX, 0, "failed"}, Timestamp{INT64_MIN, -1, "failed"},
                     Timestamp{INT64_MIN, INT32_MIN, "failed"}));
 
-TEST(DateTimeCounts, FromUnixPartsBorrowsForNegativeAdjustments) {
-    EXPECT_EQ(text_of(from_unix_parts(1, -999999999)), "1970-01-01T00:00:00.000000001Z");
-    EXPECT_EQ(text_of(from_unix_parts(-86400, 999999999)), "1969-12-31T00:00:00.999999999Z");
-    EXPECT_EQ(from_unix_parts(INT64_MIN, -1).error(), CalendarError::OutOfRange);
-    EXPECT_EQ(from_unix_parts(INT64_MIN, 0).error(), CalendarError::OutOfRange);
-}
-
 TEST(DateTimeCounts, RoundTripOverTheWholeRange) {
     std::mt19937_64 rng(99);
     for (int i = 0; i < 100000; ++i) {
@@ -100,26 +93,14 @@ TEST(DateTimeCounts, RoundTripOverTheWholeRange) {
     }
 }
 
-TEST(DateTimeCounts, ConsecutiveSecondsCrossDaysAndYears) {
-    for (std::int64_t start : {std::int64_t{-2 * 86400}, min_unix_timestamp,
-                               max_unix_timestamp - 2 * 86400 + 1}) {
-        DateTime prev = *from_unix_timestamp(start);
-        for (std::int64_t s = start + 1; s < start + 2 * 86400; ++s) {
-            const DateTime cur = *from_unix_timestamp(s);
-            ASSERT_EQ(unix_timestamp(cur), s);
-            ASSERT_LT(prev, cur);
-            ASSERT_EQ(difference(cur, prev), duration_from_seconds(1));
-            prev = cur;
-        }
-    }
-}
-
 TEST(DateTimeArithmetic, AddDurationAndDifference) {
     const DateTime epoch = *from_unix_timestamp(0);
     EXPECT_EQ(*add_duration(epoch, Duration{-1}), *from_unix_timestamp(0, -1));
     EXPECT_EQ(*add_duration(earliest, Duration{latest_ns - earliest_ns}), latest);
     EXPECT_EQ(difference(latest, earliest).nanos, latest_ns - earliest_ns);
     EXPECT_EQ(difference(earliest, latest).nanos, earliest_ns - latest_ns);
+    EXPECT_LT(earliest, epoch);
+    EXPECT_LT(*from_unix_timestamp(0, -1), epoch);
     for (auto r : {add_duration(latest, Duration{1}), add_duration(earliest, Duration{-1}),
                    add_duration(latest, Duration{i128_max}), add_duration(earliest, Duration{i128_min}),
                    add_duration(epoch, Duration{i128_max}), add_duration(epoch, Duration{i128_min})}) {
