@@ -1,0 +1,236 @@
+"""Hostile arguments for every parameter: odd strings, odd integers, numpy
+scalars and None. Each must give its one expected exception, of exactly that
+type, with the parameter's note, and nothing else."""
+import numpy as np
+import pytest
+from kairodex import Date, DateTime, Duration, OffsetDateTime, Time, UtcOffset
+
+D = Date(2024, 1, 1)
+T = Time(12, 0, 0)
+DT = DateTime(D, T)
+DUR = Duration.seconds(1)
+OFF = UtcOffset.from_seconds(3600)
+ODT = OffsetDateTime.from_utc(DT, OFF)
+
+# Every callable that takes arguments, with one valid argument per parameter and
+# the parameter's kind: an integer width, "bool", "str" or the expected class.
+CALLABLES = [
+    ("Date", Date, [("year", "i32", 2024), ("month", "u8", 1), ("day", "u8", 1)]),
+    ("Date.from_days_since_unix_epoch", Date.from_days_since_unix_epoch, [("days", "i64", 0)]),
+    ("Date.add_days", D.add_days, [("days", "i64", 1)]),
+    ("Date.parse", Date.parse, [("s", "str", "2024-01-01")]),
+    ("Time", Time, [("hour", "u8", 1), ("minute", "u8", 2), ("second", "u8", 3), ("nanosecond", "u32", 4)]),
+    ("Time.parse", Time.parse, [("s", "str", "12:00:00")]),
+    ("Duration.seconds", Duration.seconds, [("secs", "i64", 1)]),
+    ("Duration.milliseconds", Duration.milliseconds, [("ms", "i64", 1)]),
+    ("Duration.microseconds", Duration.microseconds, [("us", "i64", 1)]),
+    ("Duration.nanoseconds", Duration.nanoseconds, [("ns", "i128", 1)]),
+    ("DateTime", DateTime, [("date", "Date", D), ("time", "Time", T)]),
+    ("DateTime.from_unix_timestamp", DateTime.from_unix_timestamp, [("secs", "i64", 1), ("nanos", "i32", 2)]),
+    ("DateTime.add_duration", DT.add_duration, [("dur", "Duration", DUR)]),
+    ("DateTime.difference", DT.difference, [("other", "DateTime", DT)]),
+    ("DateTime.parse", DateTime.parse, [("s", "str", "2024-01-01T12:00:00Z")]),
+    ("UtcOffset.from_seconds", UtcOffset.from_seconds, [("seconds", "i32", 60)]),
+    ("UtcOffset.from_hours_minutes", UtcOffset.from_hours_minutes,
+     [("sign_positive", "bool", True), ("hours", "u8", 1), ("minutes", "u8", 2)]),
+    ("OffsetDateTime.from_utc", OffsetDateTime.from_utc, [("utc", "DateTime", DT), ("offset", "UtcOffset", OFF)]),
+    ("OffsetDateTime.from_local", OffsetDateTime.from_local,
+     [("date", "Date", D), ("time", "Time", T), ("offset", "UtcOffset", OFF)]),
+    ("OffsetDateTime.add_duration", ODT.add_duration, [("dur", "Duration", DUR)]),
+    ("OffsetDateTime.difference", ODT.difference, [("other", "OffsetDateTime", ODT)]),
+    ("OffsetDateTime.parse", OffsetDateTime.parse, [("s", "str", "2024-01-01T12:00:00+01:00")]),
+]
+PARAMETERS = [(label, call, params, i) for label, call, params in CALLABLES for i in range(len(params))]
+PARAMETER_IDS = [f"{label}-{params[i][0]}" for label, _, params, i in PARAMETERS]
+INTEGERS = [p for p in PARAMETERS if p[2][p[3]][1][0] in "iu"]
+INTEGER_IDS = [f"{label}-{params[i][0]}" for label, _, params, i in INTEGERS]
+
+C_LONG = "Python int too large to convert to C long"
+
+
+def call_with(call, params, index, value):
+    """Calls with valid arguments, the one at `index` replaced by `value`."""
+    args = [v for _, _, v in params]
+    args[index] = value
+    return call(*args)
+
+
+def raises_exactly(exc_type, parameter, operation, message=None):
+    with pytest.raises(BaseException) as info:
+        operation()
+    assert type(info.value) is exc_type, repr(info.value)
+    assert getattr(info.value, "__notes__", None) == [f"while processing '{parameter}'"]
+    if message is not None:
+        assert str(info.value) == message
+    return info.value
+
+
+class Index:
+    def __init__(self, result):
+        self.result = result
+
+    def __index__(self):
+        if isinstance(self.result, BaseException):
+            raise self.result
+        return self.result
+
+
+class IntWithBadIndex(int):
+    def __index__(self):  # an int is read as an int; this is never asked
+        raise AssertionError("__index__ of an int subclass was called")
+
+
+# --- None and other wrong kinds --------------------------------------------
+
+@pytest.mark.parametrize("label, call, params, index", PARAMETERS, ids=PARAMETER_IDS)
+def test_none_for_every_parameter(label, call, params, index):
+    call_with(call, params, index, params[index][2])  # the valid arguments work
+    name, kind, _ = params[index]
+    if kind[0] in "iu":
+        message = "'NoneType' object cannot be interpreted as an integer"
+    else:
+        message = f"'None' is not an instance of '{kind}'"
+    raises_exactly(TypeError, name, lambda: call_with(call, params, index, None), message)
+
+
+@pytest.mark.parametrize("label, call, params, index", PARAMETERS, ids=PARAMETER_IDS)
+def test_value_of_another_class_for_every_parameter(label, call, params, index):
+    name, kind, _ = params[index]
+    other = ODT if kind == "Duration" else DUR
+    expected = "integer" if kind[0] in "iu" else kind
+    error = raises_exactly(TypeError, name, lambda: call_with(call, params, index, other))
+    assert expected in str(error) and type(other).__name__ in str(error)
+
+
+# --- integers --------------------------------------------------------------
+
+@pytest.mark.parametrize("label, call, params, index", INTEGERS, ids=INTEGER_IDS)
+def test_integer_lookalikes_give_the_same_value(label, call, params, index):
+    value = params[index][2]
+    expected = call_with(call, params, index, value)
+    lookalikes = [IntWithBadIndex(value), Index(value), np.array(value)]
+    lookalikes += [t(value) for t in (np.int8, np.int16, np.int32, np.int64, np.uint8, np.uint16,
+                                      np.uint32, np.uint64) if np.iinfo(t).max >= value]
+    for lookalike in lookalikes:
+        assert call_with(call, params, index, lookalike) == expected, type(lookalike)
+
+
+HUGE_INDEX_MESSAGE = {"u8": C_LONG, "i32": C_LONG, "i128": "Python int larger than 128 bits"}
+
+
+@pytest.mark.parametrize("label, call, params, index", INTEGERS, ids=INTEGER_IDS)
+def test_hostile_index(label, call, params, index):
+    name, kind, _ = params[index]
+    attempt = lambda value: lambda: call_with(call, params, index, value)  # noqa: E731
+    raises_exactly(ZeroDivisionError, name, attempt(Index(ZeroDivisionError("boom"))), "boom")
+    raises_exactly(TypeError, name, attempt(Index("7")))
+    raises_exactly(TypeError, name, attempt(Index(7.0)))
+    for huge in (2**200, -2**200):
+        raises_exactly(OverflowError, name, attempt(Index(huge)), HUGE_INDEX_MESSAGE.get(kind))
+        raises_exactly(OverflowError, name, attempt(huge), HUGE_INDEX_MESSAGE.get(kind))
+    for not_integer in (np.bool_(True), np.float64(1.0), np.array([1]), 1.0, "1", b"1"):
+        raises_exactly(TypeError, name, attempt(not_integer))
+
+
+# --- bool ------------------------------------------------------------------
+
+@pytest.mark.parametrize("sign, expected", [
+    (True, 60), (False, -60), (np.bool_(True), 60), (np.bool_(False), -60), (np.True_, 60),
+    (np.array(True)[()], 60),
+])
+def test_bool_accepts_python_and_numpy_bools(sign, expected):
+    assert UtcOffset.from_hours_minutes(sign, 0, 1).as_seconds() == expected
+    assert UtcOffset.from_hours_minutes(sign_positive=sign, hours=0, minutes=1).as_seconds() == expected
+
+
+class Truthy:
+    def __bool__(self):
+        return True
+
+
+@pytest.mark.parametrize("sign, type_name", [
+    (1, "int"), (0, "int"), (np.int64(1), "int64"), (np.uint8(0), "uint8"), (np.array(True), "ndarray"),
+    ("True", "str"), (1.0, "float"), (Truthy(), "Truthy"), (IntWithBadIndex(1), "IntWithBadIndex"),
+])
+def test_bool_refuses_everything_else(sign, type_name):
+    raises_exactly(TypeError, "sign_positive", lambda: UtcOffset.from_hours_minutes(sign, 1, 0),
+                   f"'{type_name}' object is not an instance of 'bool'")
+
+
+# --- text ------------------------------------------------------------------
+
+PARSERS = [
+    (Date.parse, "2024-01-01", lambda s: "Invalid date string: InvalidDate"),
+    (Time.parse, "12:00:00", lambda s: "Invalid time string: InvalidTime"),
+    (DateTime.parse, "2024-01-01T12:00:00Z",
+     lambda s: f"Invalid datetime string '{s}'. Expected format: YYYY-MM-DDTHH:MM:SS[.fffffffff]Z"),
+    (OffsetDateTime.parse, "2024-01-01T12:00:00+01:00",
+     lambda s: f"Invalid offset datetime string '{s}'. Expected RFC 3339 format: "
+               "YYYY-MM-DDTHH:MM:SS[.fffffffff][Z|\u00b1HH:MM]"),
+]
+PARSER_IDS = ["Date", "Time", "DateTime", "OffsetDateTime"]
+MEGABYTE = 2**20
+
+
+class Text(str):
+    def __str__(self):
+        return "2024-01-01"
+
+
+@pytest.mark.parametrize("parse, valid, message", PARSERS, ids=PARSER_IDS)
+def test_text_lookalikes_are_read_as_their_characters(parse, valid, message):
+    expected = parse(valid)
+    assert parse(Text(valid)) == expected
+    assert parse(np.str_(valid)) == expected
+    for not_text in (valid.encode(), bytearray(valid.encode()), memoryview(valid.encode()), np.bytes_(valid)):
+        raises_exactly(TypeError, "s", lambda: parse(not_text),
+                       f"'{type(not_text).__name__}' object is not an instance of 'str'")
+
+
+@pytest.mark.parametrize("parse, valid, message", PARSERS, ids=PARSER_IDS)
+def test_lone_surrogates_fail_to_encode(parse, valid, message):
+    for text in ("\ud800", "\udfff" + valid, valid + "\udc80", valid[:4] + "\udbff\udc00" + valid[4:]):
+        error = raises_exactly(UnicodeEncodeError, "s", lambda: parse(text))
+        assert error.encoding == "utf-8"
+
+
+@pytest.mark.parametrize("parse, valid, message", PARSERS, ids=PARSER_IDS)
+def test_nul_bytes_are_ordinary_invalid_characters(parse, valid, message):
+    for text in ("\0", "\0" + valid, valid + "\0", valid[:4] + "\0" + valid[5:], valid.replace("0", "\0")):
+        with pytest.raises(ValueError) as info:
+            parse(text)
+        assert type(info.value) is ValueError and info.value.args == (message(text),)
+
+
+@pytest.mark.parametrize("parse, valid, message", PARSERS, ids=PARSER_IDS)
+def test_megabyte_texts(parse, valid, message):
+    for text in ("9" * MEGABYTE, "-" * MEGABYTE, ":" * MEGABYTE, valid * (MEGABYTE // len(valid)),
+                 valid + "\u3000" * MEGABYTE + "x", "\U0001F600" * MEGABYTE):
+        with pytest.raises(ValueError) as info:
+            parse(text)
+        assert type(info.value) is ValueError and info.value.args == (message(text),)
+    # Any number of leading zeros is still one number.
+    assert parse("0" * MEGABYTE + valid) == parse(valid)
+
+
+def test_offset_datetime_trims_a_megabyte_of_white_space():
+    text = " \t\n\u00a0\u2003\u3000" * (MEGABYTE // 6)
+    assert OffsetDateTime.parse(text + "2024-01-01T12:00:00Z" + text) == OffsetDateTime.parse("2024-01-01T12:00:00Z")
+    with pytest.raises(ValueError):
+        OffsetDateTime.parse(text)
+
+
+# --- operators -------------------------------------------------------------
+
+HOSTILE_OPERANDS = [None, 1, np.int64(1), np.float64(1.0), np.bool_(True), np.array(1), "1", DT]
+
+
+@pytest.mark.parametrize("operand", HOSTILE_OPERANDS, ids=repr)
+def test_foreign_operands_are_not_implemented(operand):
+    for operation in (lambda: DUR + operand, lambda: operand + DUR, lambda: DUR - operand,
+                      lambda: operand - DUR, lambda: D < operand, lambda: DUR >= operand):
+        with pytest.raises(TypeError):
+            operation()
+    for value in [v for v in (D, T, DT, DUR, OFF, ODT) if type(v) is not type(operand)]:
+        assert not (value == operand)
+        assert value != operand
