@@ -1,0 +1,120 @@
+"""Several threads using the module at once, every result checked against the
+one the main thread computed alone; and the first import raced from several
+threads in a fresh interpreter."""
+import random
+import sys
+import threading
+import time
+
+import pytest
+from kairodex import Date, DateTime, Duration, OffsetDateTime, Time, UtcOffset
+
+THREADS = 6
+SECONDS = 1.5
+# Instants at least a day inside the range, so every offset has a local reading.
+FIRST_SECS = -67768100567971200 + 86400
+LAST_SECS = 67767976233532799 - 86400
+EPOCH = DateTime.from_unix_timestamp(0)
+
+
+def make_cases(count=200):
+    rng = random.Random(20240601)
+    cases = []
+    for _ in range(count):
+        secs = rng.choice([rng.randint(FIRST_SECS, LAST_SECS), rng.randint(-2**34, 2**34)])
+        cases.append((secs, rng.randrange(-2**31, 2**31), rng.randint(-1439, 1439) * 60 + rng.choice([0, 7])))
+    return cases
+
+
+def work(secs, nanos, offset_seconds):
+    """Builds, parses, formats, hashes and compares values from plain numbers."""
+    value = DateTime.from_unix_timestamp(secs, nanos)
+    date, time_of_day = value.date, value.time
+    date = Date(date.year, date.month, date.day)
+    time_of_day = Time(time_of_day.hour, time_of_day.minute, time_of_day.second, time_of_day.nanosecond)
+    shown = OffsetDateTime.from_utc(value, UtcOffset.from_seconds(offset_seconds))
+    text = str(shown)
+    parsed = OffsetDateTime.parse(text)
+    try:
+        Date.parse(str(date) + "x")
+    except ValueError as error:
+        refused = str(error)
+    span = value.difference(EPOCH)
+    return (
+        str(value), repr(value), hash(value), DateTime.parse(str(value)) == value, value < EPOCH,
+        str(date), hash(date), date.days_since_unix_epoch(), str(date.weekday()), date.ordinal(),
+        str(time_of_day), hash(time_of_day), Time.parse(str(time_of_day)) == time_of_day,
+        text, repr(shown), hash(parsed), parsed.unix_timestamp_nanos(), parsed <= shown, parsed == shown,
+        str(shown.to_local()),
+        span.total_nanos(), str(-span), hash(span + span), refused,
+    )
+
+
+def test_threads_agree_with_the_main_thread():
+    cases = make_cases()
+    expected = [work(*case) for case in cases]
+    barrier = threading.Barrier(THREADS)
+    mismatches, errors, rounds = [], [], [0] * THREADS
+
+    def run(index):
+        try:
+            barrier.wait()
+            deadline = time.monotonic() + SECONDS
+            position = index * 37  # threads start at different cases
+            while time.monotonic() < deadline:
+                case = position % len(cases)
+                result = work(*cases[case])
+                if result != expected[case]:
+                    mismatches.append((cases[case], result, expected[case]))
+                position += 1
+                rounds[index] += 1
+        except BaseException as error:  # reported below, not swallowed
+            errors.append(error)
+
+    interval = sys.getswitchinterval()
+    sys.setswitchinterval(1e-5)  # switch threads as often as possible
+    try:
+        threads = [threading.Thread(target=run, args=(i,)) for i in range(THREADS)]
+        for thread in threads:
+            thread.start()
+        for thread in threads:
+            thread.join()
+    finally:
+        sys.setswitchinterval(interval)
+    assert errors == []
+    assert mismatches == []
+    assert min(rounds) > 0
+
+
+IMPORT_RACE = """
+import sys, threading
+barrier = threading.Barrier(8)
+seen, errors = [], []
+
+def run():
+    barrier.wait()
+    try:
+        import kairodex
+        from kairodex import Date, Weekday
+        seen.append((id(kairodex), id(Date), str(Date(2024, 1, 1).add_days(1)),
+                     Date(2024, 1, 1).weekday() is Weekday.MONDAY, tuple(kairodex.__all__)))
+    except BaseException as error:
+        errors.append(repr(error))
+
+threads = [threading.Thread(target=run) for _ in range(8)]
+assert "kairodex" not in sys.modules
+for thread in threads:
+    thread.start()
+for thread in threads:
+    thread.join()
+print(len(seen), len(set(seen)), errors, seen[0][2:] if seen else None)
+"""
+
+
+@pytest.mark.parametrize("attempt", range(3))
+def test_first_import_from_several_threads(run_python, attempt):
+    result = run_python(IMPORT_RACE)
+    assert result.returncode == 0, result.stderr
+    assert result.stdout.strip() == (
+        "8 1 [] ('2024-01-02', True, "
+        "('Weekday', 'Date', 'Time', 'Duration', 'DateTime', 'UtcOffset', 'OffsetDateTime'))")
