@@ -157,6 +157,36 @@ def test_bool_refuses_everything_else(sign, type_name):
                    f"'{type_name}' object is not an instance of 'bool'")
 
 
+def numpy_named(name, module="numpy", **body):
+    """An instance of a class that names itself like a numpy type."""
+    return type(name, (), {"__module__": module, **body})()
+
+
+def fails(error):
+    def truth(self):
+        raise error
+    return truth
+
+
+@pytest.mark.parametrize("sign, outcome", [
+    (numpy_named("bool_", __bool__=lambda self: True), 3600),
+    (numpy_named("bool", __bool__=lambda self: False), -3600),
+    (numpy_named("bool_", __bool__=fails(ZeroDivisionError("boom"))), ZeroDivisionError),
+    (numpy_named("bool_", __bool__=lambda self: 1), TypeError),
+    (numpy_named("bool_"), "object of type '<class 'numpy.bool_'>' does not define a '__bool__' conversion"),
+    (numpy_named("bool_", "numpy.core", __bool__=lambda self: True), "'bool_' object is not an instance of 'bool'"),
+    (numpy_named("int64", __bool__=lambda self: True), "'int64' object is not an instance of 'bool'"),
+], ids=["true", "false", "raising", "not-a-bool", "no-truth-slot", "other-module", "other-name"])
+def test_bool_goes_by_numpy_type_names_and_truth_slot(sign, outcome):
+    call = lambda: UtcOffset.from_hours_minutes(sign, 1, 0)  # noqa: E731
+    if isinstance(outcome, int):
+        assert call().as_seconds() == outcome
+    elif isinstance(outcome, str):
+        raises_exactly(TypeError, "sign_positive", call, outcome)
+    else:
+        raises_exactly(outcome, "sign_positive", call)
+
+
 # --- text ------------------------------------------------------------------
 
 PARSERS = [
