@@ -2,6 +2,7 @@
 allocated blocks must come back to where it was, and so must the reference
 counts of the type objects and of the weekday attributes."""
 import gc
+import importlib
 import sys
 
 import numpy as np
@@ -39,8 +40,18 @@ class NoNotes(Exception):
         raise RuntimeError("no notes")
 
 
+def reimport():
+    """A new module object from the same type objects; the original is put back."""
+    original = sys.modules.pop("kairodex")
+    try:
+        importlib.import_module("kairodex")
+    finally:
+        sys.modules["kairodex"] = original
+
+
 # (label, operation, the exception it raises or None)
 OPERATIONS = [
+    ("import", reimport, None),
     # Date and Weekday
     ("Date", lambda: Date(2024, 2, 29), None),
     ("Date-keywords", lambda: Date(day=1, month=2, year=3), None),
