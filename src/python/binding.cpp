@@ -84,8 +84,8 @@ bool check_required(const ParameterTable& t, Py_ssize_t nargs, const BoundArgume
 
 }  // namespace
 
-bool bind_arguments(const ParameterTable& t, PyObject* const* args, Py_ssize_t nargs,
-                    PyObject* kwnames, BoundArguments& bound) noexcept {
+bool bind_any_arguments(const ParameterTable& t, PyObject* const* args, Py_ssize_t nargs,
+                        PyObject* kwnames, BoundArguments& bound) noexcept {
     for (Py_ssize_t i = 0; i < nargs && i < t.count; ++i) bound.slots[i] = args[i];
     if (nargs > t.count) return too_many_positional(t, nargs);
     if (kwnames != nullptr) {

@@ -23,9 +23,21 @@ struct BoundArguments {
     PyObject* slots[max_parameters] = {};
 };
 
-// The vectorcall form. False with TypeError set on a signature error.
-bool bind_arguments(const ParameterTable& table, PyObject* const* args, Py_ssize_t nargs,
-                    PyObject* kwnames, BoundArguments& bound) noexcept;
+// The vectorcall form, every case. False with TypeError set on a signature error.
+bool bind_any_arguments(const ParameterTable& table, PyObject* const* args, Py_ssize_t nargs,
+                        PyObject* kwnames, BoundArguments& bound) noexcept;
+
+// The vectorcall form. A call with no keywords and an accepted number of
+// positional arguments, nearly every call, needs no checks and is bound inline.
+inline bool bind_arguments(const ParameterTable& table, PyObject* const* args, Py_ssize_t nargs,
+                           PyObject* kwnames, BoundArguments& bound) noexcept {
+    if (kwnames == nullptr && nargs >= table.required && nargs <= table.count) {
+        // A fixed trip count (the table's), so the copy stays a few moves.
+        for (int i = 0; i < table.count; ++i) bound.slots[i] = i < nargs ? args[i] : nullptr;
+        return true;
+    }
+    return bind_any_arguments(table, args, nargs, kwnames, bound);
+}
 
 // The tuple/dictionary form of constructors; the same rules and messages.
 bool bind_arguments(const ParameterTable& table, PyObject* args, PyObject* kwargs,

@@ -76,6 +76,7 @@ PyType_Slot slots[] = {
     {Py_tp_methods, methods},
     {Py_tp_getset, getters},
     {Py_tp_new, as_slot(constructor<new_parameters, combine>)},
+    {Py_tp_vectorcall, as_slot(constructor_call<new_parameters, combine>)},
     {Py_tp_str, as_slot(text_slot<DateTime, write_datetime<ReprBuffer>>)},
     {Py_tp_repr, as_slot(text_slot<DateTime, write_repr<ReprBuffer>>)},
     {Py_tp_richcompare, as_slot(richcompare_slot<DateTime, unix_timestamp_nanos>)},

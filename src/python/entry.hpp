@@ -142,17 +142,10 @@ PyObject* class_method_noargs(PyObject*, PyObject*) noexcept {
     return finish<failure>(operation());
 }
 
-// Constructor (tp_new): the value is computed and validated first, then an
-// instance of the requested type is allocated.
-template <const ParameterTable& table, auto operation, const Failure* failure = nullptr>
-PyObject* constructor(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {
-    Entry entry;
-    using Op = Operation<decltype(operation)>;
-    BoundArguments bound;
-    typename Op::arguments values{};
-    if (!bind_arguments(table, args, kwargs, bound) || !convert_arguments<table>(bound, values)) {
-        return nullptr;
-    }
+// The value is computed and validated first, then an instance of the
+// requested type is allocated.
+template <auto operation, const Failure* failure, class Arguments>
+PyObject* construct(PyTypeObject* type, const Arguments& values) noexcept {
     const auto result = std::apply(operation, values);
     if constexpr (IsResult<std::remove_cvref_t<decltype(result)>>::value) {
         if (!result) return raise_failure(*failure, result.error());
@@ -160,6 +153,34 @@ PyObject* constructor(PyTypeObject* type, PyObject* args, PyObject* kwargs) noex
     } else {
         return new_instance(type, result);
     }
+}
+
+// Constructor (tp_new).
+template <const ParameterTable& table, auto operation, const Failure* failure = nullptr>
+PyObject* constructor(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {
+    Entry entry;
+    BoundArguments bound;
+    typename Operation<decltype(operation)>::arguments values{};
+    if (!bind_arguments(table, args, kwargs, bound) || !convert_arguments<table>(bound, values)) {
+        return nullptr;
+    }
+    return construct<operation, failure>(type, values);
+}
+
+// A call of the class itself (tp_vectorcall): the same binding, conversions
+// and messages as the constructor, without the argument tuple and keyword
+// dictionary that a call through tp_new needs. (The initialiser that would
+// follow tp_new is object's, which accepts these arguments and does nothing.)
+template <const ParameterTable& table, auto operation, const Failure* failure = nullptr>
+PyObject* constructor_call(PyObject* type, PyObject* const* args, std::size_t nargsf, PyObject* kwnames) noexcept {
+    Entry entry;
+    BoundArguments bound;
+    typename Operation<decltype(operation)>::arguments values{};
+    if (!bind_arguments(table, args, PyVectorcall_NARGS(nargsf), kwnames, bound) ||
+        !convert_arguments<table>(bound, values)) {
+        return nullptr;
+    }
+    return construct<operation, failure>(reinterpret_cast<PyTypeObject*>(type), values);
 }
 
 // Read-only property: a member pointer or a function of the value.

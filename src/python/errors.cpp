@@ -4,8 +4,6 @@
 
 namespace kairodex::python {
 
-thread_local int Entry::depth_ = 0;
-
 namespace {
 
 // Created on the first internal failure of the process, then kept.

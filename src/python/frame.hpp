@@ -6,6 +6,7 @@
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
+#include <atomic>
 #include <cstddef>
 #include <string_view>
 
@@ -58,9 +59,19 @@ concept ValueClass = requires { ClassOf<Value>::id; };
 // The class's spec, defined in the class's own file.
 const ClassSpec& class_spec(ClassId id) noexcept;
 
+// The type objects created so far, by class; the registry fills them in.
+extern std::atomic<PyTypeObject*> type_objects[class_count];
+
+// Creates a class's type object on first use (the slow path of type_object).
+PyTypeObject* create_type_object(ClassId id) noexcept;
+
 // The process-wide type object of a class, created on first use. Borrowed;
-// null with an exception set when creation failed.
-PyTypeObject* type_object(ClassId id) noexcept;
+// null with an exception set when creation failed. Inline, since nearly every
+// call into the module asks for one.
+inline PyTypeObject* type_object(ClassId id) noexcept {
+    if (PyTypeObject* type = type_objects[static_cast<int>(id)].load(std::memory_order_acquire)) return type;
+    return create_type_object(id);
+}
 
 // The plain name of a class ("Date"), for messages.
 const char* class_name(ClassId id) noexcept;
@@ -86,8 +97,19 @@ const Value& value_of(PyObject* object) noexcept {
 // A new instance of `type` holding `value`; null with MemoryError set.
 template <class Value>
 PyObject* new_instance(PyTypeObject* type, const Value& value) noexcept {
-    PyObject* object = type->tp_alloc(type, 0);
-    if (object != nullptr) reinterpret_cast<Instance<Value>*>(object)->value = value;
+    PyObject* object = nullptr;
+    if (type->tp_alloc == PyType_GenericAlloc && !PyType_IS_GC(type) && type->tp_itemsize == 0 &&
+        type->tp_basicsize == instance_size<Value>) {
+        // What the generic allocator does for such a type, less zeroing memory
+        // that the value record overwrites at once.
+        object = static_cast<PyObject*>(PyObject_Malloc(instance_size<Value>));
+        if (object == nullptr) return PyErr_NoMemory();
+        PyObject_Init(object, type);
+    } else {
+        object = type->tp_alloc(type, 0);
+        if (object == nullptr) return nullptr;
+    }
+    reinterpret_cast<Instance<Value>*>(object)->value = value;
     return object;
 }
 
@@ -145,7 +167,10 @@ class Entry {
     static int depth() noexcept { return depth_; }
 
   private:
-    static thread_local int depth_;
+    // Defined here with a constant initialiser, so no call needs a TLS wrapper,
+    // and in the initial-exec model, so no call needs __tls_get_addr: one word
+    // of static TLS, which the loader keeps in reserve for modules it opens.
+    __attribute__((tls_model("initial-exec"))) static inline constinit thread_local int depth_ = 0;
 };
 
 }  // namespace kairodex::python

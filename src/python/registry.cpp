@@ -19,8 +19,6 @@ const ClassSpec* const specs[class_count] = {
     &weekday_class, &date_class, &time_class, &duration_class, &datetime_class, &utc_offset_class, &offset_datetime_class,
 };
 
-std::atomic<PyTypeObject*> cache[class_count];
-
 // One lock per class. PyMutex releases the GIL while it waits, so a thread that
 // waits here never blocks the creating thread when creation needs the GIL
 // back (a garbage collection, say).
@@ -52,19 +50,19 @@ PyTypeObject* create(const ClassSpec& spec) noexcept {
 
 }  // namespace
 
+std::atomic<PyTypeObject*> type_objects[class_count];
+
 const ClassSpec& class_spec(ClassId id) noexcept { return *specs[static_cast<int>(id)]; }
 
 const char* class_name(ClassId id) noexcept { return class_spec(id).name; }
 
-PyTypeObject* type_object(ClassId id) noexcept {
+PyTypeObject* create_type_object(ClassId id) noexcept {
     const int index = static_cast<int>(id);
-    if (PyTypeObject* type = cache[index].load(std::memory_order_acquire)) return type;
-
     PyMutex_Lock(&creation_locks[index]);
-    PyTypeObject* type = cache[index].load(std::memory_order_acquire);
+    PyTypeObject* type = type_objects[index].load(std::memory_order_acquire);
     if (type == nullptr) {
         type = create(*specs[index]);
-        if (type != nullptr) cache[index].store(type, std::memory_order_release);
+        if (type != nullptr) type_objects[index].store(type, std::memory_order_release);
     }
     PyMutex_Unlock(&creation_locks[index]);
     if (type != nullptr) return type;

@@ -54,6 +54,7 @@ PyType_Slot slots[] = {
     {Py_tp_methods, methods},
     {Py_tp_getset, getters},
     {Py_tp_new, as_slot(constructor<new_parameters, make_time, &invalid_time>)},
+    {Py_tp_vectorcall, as_slot(constructor_call<new_parameters, make_time, &invalid_time>)},
     {Py_tp_str, as_slot(text_slot<Time, write_time<ReprBuffer>>)},
     {Py_tp_repr, as_slot(text_slot<Time, write_repr<ReprBuffer>>)},
     {Py_tp_richcompare, as_slot(richcompare_slot<Time, nanos_since_midnight>)},
