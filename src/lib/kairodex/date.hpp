@@ -174,11 +174,42 @@ constexpr bool read_bounded(std::string_view digits, std::uint64_t bound,
     return true;
 }
 
+// Most texts of every grammar come in one fixed layout of two-digit fields,
+// which is read at fixed places before any general scan.
+
+// Marks a field that is not two digits; it survives an OR of fields (< 128).
+constexpr unsigned not_two_digits = 0x100;
+
+// The two ASCII digits at `text[at]` as a number, or not_two_digits.
+constexpr unsigned two_digits(std::string_view text, std::size_t at) noexcept {
+    const unsigned tens = static_cast<unsigned char>(text[at]) - unsigned{'0'};
+    const unsigned ones = static_cast<unsigned char>(text[at + 1]) - unsigned{'0'};
+    return tens > 9 || ones > 9 ? not_two_digits : tens * 10 + ones;
+}
+
+// Where the date ends and the time begins: the first 'T', else the first ' '.
+// A 'T' right after "YYYY-MM-DD" is taken without a scan for an earlier one:
+// no part of any grammar admits a 'T', so a text with two fails either way.
+constexpr std::size_t date_time_separator(std::string_view text) noexcept {
+    if (text.size() > 10 && text[10] == 'T') return 10;
+    const std::size_t t = text.find('T');
+    return t != std::string_view::npos ? t : text.find(' ');
+}
+
 }  // namespace impl
 
 // "[+-]Y...-M...-D..." with any number of leading zeros in each field. The
 // first byte is never a separator, so a leading '-' is the year's sign.
 constexpr Result<Date> parse_date(std::string_view text) noexcept {
+    // "YYYY-MM-DD" at fixed places; the general scan below reads it the same.
+    if (text.size() == 10 && text[4] == '-' && text[7] == '-') {
+        const unsigned century = impl::two_digits(text, 0), year = impl::two_digits(text, 2);
+        const unsigned month = impl::two_digits(text, 5), day = impl::two_digits(text, 8);
+        if (((century | year | month | day) & impl::not_two_digits) == 0) {
+            return make_date(static_cast<year_t>(century * 100 + year), static_cast<month_t>(month),
+                             static_cast<day_t>(day));
+        }
+    }
     if (text.empty()) return CalendarError::InvalidDate;
     std::size_t separators[2] = {0, 0};
     int count = 0;

@@ -30,19 +30,19 @@ struct OffsetDateTime {
     }
 };
 
-// The instant whose local reading at `offset` is `date` and `time`. The local
-// count and the offset are each far from the 128-bit limits.
+// The instant whose local reading at `offset` is `date` and `time`. An offset
+// is whole seconds, so only the seconds move and the nanosecond stays; the
+// local count (within +-2^56) and the offset are far from the 64-bit limits.
 constexpr Result<OffsetDateTime> from_local(Date date, Time time, UtcOffset offset) noexcept {
-    const i128 nanos = unix_timestamp_nanos(DateTime{date, time}) -
-                       static_cast<i128>(offset.seconds) * nanos_per_second;
-    const Result<DateTime> utc = from_unix_nanos(nanos);
+    const std::int64_t seconds = unix_timestamp(DateTime{date, time}) - offset.seconds;
+    const Result<DateTime> utc = from_unix_parts(seconds, static_cast<std::int32_t>(time.nanosecond));
     if (!utc) return CalendarError::OutOfRange;
     return OffsetDateTime{*utc, offset};
 }
 
 constexpr Result<DateTime> to_local(OffsetDateTime value) noexcept {
-    const i128 local_seconds = static_cast<i128>(unix_timestamp(value.utc)) + value.offset.seconds;
-    return from_unix_nanos(local_seconds * nanos_per_second + value.utc.time.nanosecond);
+    const std::int64_t seconds = unix_timestamp(value.utc) + value.offset.seconds;
+    return from_unix_parts(seconds, static_cast<std::int32_t>(value.utc.time.nanosecond));
 }
 
 constexpr Result<OffsetDateTime> add_duration(OffsetDateTime value, Duration duration) noexcept {
@@ -147,6 +147,9 @@ constexpr bool is_white_space(char32_t c) noexcept {
 }
 
 constexpr std::string_view trim_white_space(std::string_view text) noexcept {
+    // Printable ASCII at both ends, the usual case, is no white space.
+    auto printable = [](char c) { return c > ' ' && c < '\x7f'; };
+    if (!text.empty() && printable(text.front()) && printable(text.back())) return text;
     for (CodePoint c = decode_front(text); c.length != 0 && is_white_space(c.value);
          c = decode_front(text)) {
         text.remove_prefix(c.length);
@@ -163,6 +166,14 @@ constexpr std::string_view trim_white_space(std::string_view text) noexcept {
 constexpr Result<UtcOffset> parse_offset(std::string_view text) noexcept {
     if (text.size() < 3) return CalendarError::InvalidDate;
     const bool positive = text[0] == '+';
+    // "+HH:MM" in range at fixed places; the general reading below agrees.
+    if (text.size() == 6 && text[3] == ':') {
+        const unsigned hours = two_digits(text, 1), minutes = two_digits(text, 4);
+        if (hours <= 23 && minutes <= 59) {
+            return offset_from_hours_minutes(positive, static_cast<std::uint8_t>(hours),
+                                             static_cast<std::uint8_t>(minutes));
+        }
+    }
     std::string_view body = text.substr(1);
     std::string_view hours_field, minutes_field;
     if (const std::size_t colon = body.find(':'); colon != std::string_view::npos) {
@@ -191,9 +202,19 @@ constexpr Result<UtcOffset> parse_offset(std::string_view text) noexcept {
 // "<date>T<time><offset>" with 'Z'/'z' or a numeric offset, ' ' accepted in
 // place of 'T', and white space of any script ignored at both ends.
 constexpr Result<OffsetDateTime> parse_offset_datetime(std::string_view text) noexcept {
+    // The fixed layout first: it starts with a digit and ends with 'Z' or a
+    // digit, so there is no white space to trim.
+    if (DateTime local{}; const std::size_t end = impl::read_fixed_datetime(text, local)) {
+        const std::string_view zone = text.substr(end);
+        // At offset zero the local reading is the instant itself.
+        if (zone == "Z" || zone == "z") return OffsetDateTime{local, UtcOffset{0}};
+        if (zone.size() == 6 && (zone[0] == '+' || zone[0] == '-')) {
+            const Result<UtcOffset> offset = impl::parse_offset(zone);
+            if (offset) return from_local(local.date, local.time, *offset);
+        }
+    }
     text = impl::trim_white_space(text);
-    std::size_t separator = text.find('T');
-    if (separator == std::string_view::npos) separator = text.find(' ');
+    const std::size_t separator = impl::date_time_separator(text);
     if (separator == std::string_view::npos) return CalendarError::InvalidDate;
     const Result<Date> date = parse_date(text.substr(0, separator));
     if (!date) return CalendarError::InvalidDate;
@@ -204,10 +225,11 @@ constexpr Result<OffsetDateTime> parse_offset_datetime(std::string_view text) no
         rest.remove_suffix(1);
     } else {
         // The time grammar has no signs, so the last one starts the offset.
-        const std::size_t sign = rest.find_last_of("+-");
-        if (sign == std::string_view::npos) return CalendarError::InvalidDate;
-        offset = impl::parse_offset(rest.substr(sign));
-        rest = rest.substr(0, sign);
+        std::size_t end = rest.size();
+        while (end > 0 && rest[end - 1] != '+' && rest[end - 1] != '-') --end;
+        if (end == 0) return CalendarError::InvalidDate;
+        offset = impl::parse_offset(rest.substr(end - 1));
+        rest = rest.substr(0, end - 1);
     }
     const Result<Time> time = parse_time(rest);
     if (!time || !offset) return CalendarError::InvalidDate;

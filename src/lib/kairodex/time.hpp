@@ -46,13 +46,41 @@ constexpr std::uint64_t nanos_since_midnight(Time time) noexcept {
 // Text
 // ---------------------------------------------------------------------------
 
+namespace impl {
+
+// Scale of a fraction with i digits: 10^(9 - i), looked up by 9 - i.
+inline constexpr std::uint32_t fraction_scale[] = {1,      10,      100,      1000,     10000,
+                                                   100000, 1000000, 10000000, 100000000};
+
+// "HH:MM:SS" and "HH:MM:SS.F" with one to nine fraction digits, read at fixed
+// places into `time`. False for a text of any other layout, which is left to
+// the general grammar; that grammar reads every text taken here the same way.
+constexpr bool parse_fixed_time(std::string_view text, Result<Time>& time) noexcept {
+    const std::size_t size = text.size();
+    if (size < 8 || size == 9 || size > 18 || text[2] != ':' || text[5] != ':') return false;
+    if (size > 8 && text[8] != '.') return false;
+    const unsigned hour = two_digits(text, 0), minute = two_digits(text, 3), second = two_digits(text, 6);
+    if ((hour | minute | second) & not_two_digits) return false;
+    std::uint32_t fraction = 0;
+    for (std::size_t i = 9; i < size; ++i) {
+        const unsigned digit = static_cast<unsigned char>(text[i]) - unsigned{'0'};
+        if (digit > 9) return false;
+        fraction = fraction * 10 + digit;
+    }
+    const std::size_t digits = size > 8 ? size - 9 : 9;
+    time = make_time(static_cast<std::uint8_t>(hour), static_cast<std::uint8_t>(minute),
+                     static_cast<std::uint8_t>(second), fraction * fraction_scale[9 - digits]);
+    return true;
+}
+
+}  // namespace impl
+
 // "H...:M...:S...[.F]" where each clock field has any number of leading zeros
 // and the fraction has one to nine digits. Nothing around the time is
 // tolerated: no sign, no zone, no white space.
 constexpr Result<Time> parse_time(std::string_view text) noexcept {
-    // Scale of a fraction with i digits: 10^(9 - i), looked up by 9 - i.
-    constexpr std::uint32_t fraction_scale[] = {1,      10,      100,      1000,     10000,
-                                                100000, 1000000, 10000000, 100000000};
+    if (Result<Time> time = CalendarError::InvalidTime; impl::parse_fixed_time(text, time)) return time;
+    using impl::fraction_scale;
 
     std::string_view clock = text;
     std::uint64_t nanosecond = 0;
