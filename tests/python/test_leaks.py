@@ -9,8 +9,8 @@ import numpy as np
 import pytest
 from kairodex import Date, DateTime, Duration, OffsetDateTime, Time, UtcOffset, Weekday
 
-RUNS = 2000
-TOLERANCE = 100  # blocks; a leak of one block per call shows as thousands
+RUNS = 1000
+TOLERANCE = 100  # blocks; a leak of one block per call shows as a thousand
 
 D = Date(2024, 2, 29)
 T = Time(12, 30, 45, 500)
