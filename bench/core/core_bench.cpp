@@ -14,7 +14,9 @@
 #include <limits>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -468,23 +470,27 @@ void register_pairs() {
 }
 
 // The console output, then one line per pair: both times and their ratio.
+// A repeated benchmark (--benchmark_repetitions) counts with its median.
 class RatioReporter : public benchmark::ConsoleReporter {
   public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Iteration || run.skipped) continue;
-            const std::string name = run.benchmark_name();
+            if (run.skipped) continue;
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (run.run_type != Run::RT_Iteration && !median) continue;
+            const std::string name = run.run_name.str();
             const double ns = run.GetAdjustedCPUTime() * ns_per_unit(run.time_unit);
-            auto [it, fresh] = best_.try_emplace(name, ns);
-            if (!fresh) it->second = std::min(it->second, ns);  // best of the repetitions
-            if (fresh) order_.push_back(name);
+            if (best_.find(name) == best_.end()) order_.push_back(name);
+            if (median || !medians_.contains(name)) best_[name] = ns;
+            if (median) medians_.insert(name);
         }
     }
 
     void Finalize() override {
         ConsoleReporter::Finalize();
         std::FILE* out = stdout;
+        GetOutputStream().flush();
         std::fflush(out);
         std::fprintf(out, "\n%-40s %12s %12s %9s\n", "operation", "kairodex ns", "baseline ns", "speed-up");
         for (const std::string& name : order_) {
@@ -511,6 +517,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
     }
 
     std::map<std::string, double> best_;
+    std::set<std::string> medians_;
     std::vector<std::string> order_;
 };
 
