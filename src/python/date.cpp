@@ -13,6 +13,9 @@ constexpr Failure invalid_date{"Invalid date: {}"};
 constexpr Failure invalid_date_string{"Invalid date string: {}"};
 constexpr Failure date_out_of_range{"Date out of range: {}"};
 
+// The order of day counts, without counting days.
+constexpr std::uint64_t (*order_of)(Date) noexcept = calendar_order;
+
 template <class Out>
 void write_repr(Out& out, Date date) noexcept {
     out.put("Date(year=");
@@ -66,7 +69,7 @@ PyType_Slot slots[] = {
     {Py_tp_vectorcall, as_slot(constructor_call<new_parameters, make_date, &invalid_date>)},
     {Py_tp_str, as_slot(text_slot<Date, write_date<ReprBuffer>>)},
     {Py_tp_repr, as_slot(text_slot<Date, write_repr<ReprBuffer>>)},
-    {Py_tp_richcompare, as_slot(richcompare_slot<Date, days_since_unix_epoch>)},
+    {Py_tp_richcompare, as_slot(richcompare_slot<Date, order_of>)},
     {Py_tp_hash, as_slot(hash_slot<Date>)},
     {0, nullptr},
 };

@@ -24,6 +24,8 @@ constexpr DateTime combine(Date date, Time time) noexcept { return {date, time};
 // The overloads for DateTime, picked out of those for OffsetDateTime.
 constexpr Result<DateTime> (*add_duration_to)(DateTime, Duration) noexcept = add_duration;
 constexpr Duration (*difference_of)(DateTime, DateTime) noexcept = difference;
+// The order of instants, without counting nanoseconds.
+constexpr u128 (*order_of)(DateTime) noexcept = calendar_order;
 
 template <class Out>
 void write_repr(Out& out, DateTime value) noexcept {
@@ -79,7 +81,7 @@ PyType_Slot slots[] = {
     {Py_tp_vectorcall, as_slot(constructor_call<new_parameters, combine>)},
     {Py_tp_str, as_slot(text_slot<DateTime, write_datetime<ReprBuffer>>)},
     {Py_tp_repr, as_slot(text_slot<DateTime, write_repr<ReprBuffer>>)},
-    {Py_tp_richcompare, as_slot(richcompare_slot<DateTime, unix_timestamp_nanos>)},
+    {Py_tp_richcompare, as_slot(richcompare_slot<DateTime, order_of>)},
     {Py_tp_hash, as_slot(hash_slot<DateTime>)},
     {0, nullptr},
 };

@@ -27,6 +27,8 @@ constexpr Failure unrepresentable{"OffsetDateTime local representation out of ra
 constexpr OffsetDateTime from_utc(DateTime utc, UtcOffset offset) noexcept { return {utc, offset}; }
 constexpr std::int64_t instant_seconds(OffsetDateTime value) noexcept { return unix_timestamp(value.utc); }
 constexpr i128 instant_nanos(OffsetDateTime value) noexcept { return unix_timestamp_nanos(value.utc); }
+// The order of instants, without counting nanoseconds.
+constexpr u128 instant_order(OffsetDateTime value) noexcept { return calendar_order(value.utc); }
 
 // The overloads for OffsetDateTime, picked out of those for DateTime.
 constexpr Result<OffsetDateTime> (*add_duration_to)(OffsetDateTime, Duration) noexcept = add_duration;
@@ -92,7 +94,7 @@ PyType_Slot slots[] = {
     {Py_tp_getset, getters},
     {Py_tp_str, as_slot(text_slot<false>)},
     {Py_tp_repr, as_slot(text_slot<true>)},
-    {Py_tp_richcompare, as_slot(richcompare_slot<OffsetDateTime, instant_nanos>)},
+    {Py_tp_richcompare, as_slot(richcompare_slot<OffsetDateTime, instant_order>)},
     {Py_tp_hash, as_slot(hash_slot<OffsetDateTime>)},
     {0, nullptr},
 };

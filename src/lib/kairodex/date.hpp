@@ -121,6 +121,14 @@ constexpr Result<Date> from_days_since_unix_epoch(std::int64_t days) noexcept {
     return Date{static_cast<year_t>(year), month, day};
 }
 
+// A number in calendar order read straight off the fields, for comparisons
+// that need no day count: the year with its sign bit flipped (signed order
+// as unsigned), then month and day.
+constexpr std::uint64_t calendar_order(Date date) noexcept {
+    return std::uint64_t{static_cast<std::uint32_t>(date.year) ^ 0x80000000u} << 16 |
+           std::uint64_t{date.month} << 8 | date.day;
+}
+
 constexpr Result<Date> add_days(Date date, std::int64_t days) noexcept {
     std::int64_t sum = 0;
     if (__builtin_add_overflow(days_since_unix_epoch(date), days, &sum)) {

@@ -44,6 +44,11 @@ constexpr std::strong_ordering operator<=>(const DateTime& a, const DateTime& b)
     return unix_timestamp_nanos(a) <=> unix_timestamp_nanos(b);
 }
 
+// The same order from the fields alone: the date's, then the time of day.
+constexpr u128 calendar_order(DateTime value) noexcept {
+    return static_cast<u128>(calendar_order(value.date)) << 64 | nanos_since_midnight(value.time);
+}
+
 // ---------------------------------------------------------------------------
 // From counts since 1970-01-01T00:00:00Z
 // ---------------------------------------------------------------------------
