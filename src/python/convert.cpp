@@ -8,22 +8,10 @@ namespace {
 constexpr const char long_overflow[] = "Python int too large to convert to C long";
 constexpr const char integral_overflow[] = "out of range integral type conversion attempted";
 
-// An int of one digit (magnitude below 2^30), read in place: the common case,
-// which needs neither a call nor an overflow check. Anything else, int
-// subclasses and objects with __index__ included, takes the general path.
-bool compact_value(PyObject* object, long long& out) noexcept {
-    if (!PyLong_Check(object)) return false;
-    const auto* number = reinterpret_cast<PyLongObject*>(object);
-    if (!PyUnstable_Long_IsCompact(number)) return false;
-    out = PyUnstable_Long_CompactValue(number);
-    return true;
-}
-
 // CPython's conversion to a 32-bit C long, with the same texts on every
 // platform: a value outside the 32-bit range (beyond 64 bits included) gets
 // the C long overflow text, whatever the wider conversion said.
 bool to_long32(PyObject* object, long long& out) noexcept {
-    if (compact_value(object, out)) return true;
     long long value = PyLong_AsLongLong(object);
     if (value == -1 && PyErr_Occurred()) {
         if (!PyErr_ExceptionMatches(PyExc_OverflowError)) return false;
@@ -59,7 +47,7 @@ bool is_numpy_bool(PyTypeObject* type) noexcept {
 
 }  // namespace
 
-bool convert(PyObject* object, std::uint8_t& out) noexcept {
+bool convert_any(PyObject* object, std::uint8_t& out) noexcept {
     long long value = 0;
     if (!to_long32(object, value)) return false;
     if (value < 0 || value > UINT8_MAX) {
@@ -70,18 +58,14 @@ bool convert(PyObject* object, std::uint8_t& out) noexcept {
     return true;
 }
 
-bool convert(PyObject* object, std::int32_t& out) noexcept {
+bool convert_any(PyObject* object, std::int32_t& out) noexcept {
     long long value = 0;
     if (!to_long32(object, value)) return false;
     out = static_cast<std::int32_t>(value);
     return true;
 }
 
-bool convert(PyObject* object, std::uint32_t& out) noexcept {
-    if (long long value = 0; compact_value(object, value) && value >= 0) {
-        out = static_cast<std::uint32_t>(value);
-        return true;
-    }
+bool convert_any(PyObject* object, std::uint32_t& out) noexcept {
     PyObject* index = PyLong_Check(object) ? Py_NewRef(object) : PyNumber_Index(object);
     if (index == nullptr) return false;
     unsigned long long value = PyLong_AsUnsignedLongLong(index);
@@ -95,22 +79,14 @@ bool convert(PyObject* object, std::uint32_t& out) noexcept {
     return true;
 }
 
-bool convert(PyObject* object, std::int64_t& out) noexcept {
-    if (long long value = 0; compact_value(object, value)) {
-        out = value;
-        return true;
-    }
+bool convert_any(PyObject* object, std::int64_t& out) noexcept {
     long long value = PyLong_AsLongLong(object);
     if (value == -1 && PyErr_Occurred()) return false;
     out = value;
     return true;
 }
 
-bool convert(PyObject* object, i128& out) noexcept {
-    if (long long value = 0; compact_value(object, value)) {
-        out = value;
-        return true;
-    }
+bool convert_any(PyObject* object, i128& out) noexcept {
     PyObject* index = PyNumber_Index(object);
     if (index == nullptr) return false;
     i128 value = 0;
@@ -147,7 +123,7 @@ bool convert(PyObject* object, bool& out) noexcept {
     return true;
 }
 
-bool convert(PyObject* object, std::string_view& out) noexcept {
+bool convert_any(PyObject* object, std::string_view& out) noexcept {
     if (!PyUnicode_Check(object)) {
         raise_not_instance(object, "str");
         return false;

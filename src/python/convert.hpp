@@ -11,13 +11,75 @@
 
 namespace kairodex::python {
 
-bool convert(PyObject* object, std::uint8_t& out) noexcept;       // unsigned 8-bit
-bool convert(PyObject* object, std::int32_t& out) noexcept;       // signed 32-bit
-bool convert(PyObject* object, std::uint32_t& out) noexcept;      // unsigned 32-bit
-bool convert(PyObject* object, std::int64_t& out) noexcept;       // signed 64-bit
-bool convert(PyObject* object, i128& out) noexcept;               // signed 128-bit
+// Every case, with CPython's own conversions and messages.
+bool convert_any(PyObject* object, std::uint8_t& out) noexcept;   // unsigned 8-bit
+bool convert_any(PyObject* object, std::int32_t& out) noexcept;   // signed 32-bit
+bool convert_any(PyObject* object, std::uint32_t& out) noexcept;  // unsigned 32-bit
+bool convert_any(PyObject* object, std::int64_t& out) noexcept;   // signed 64-bit
+bool convert_any(PyObject* object, i128& out) noexcept;           // signed 128-bit
+bool convert_any(PyObject* object, std::string_view& out) noexcept;  // text, as UTF-8
 bool convert(PyObject* object, bool& out) noexcept;               // bool (numpy's too)
-bool convert(PyObject* object, std::string_view& out) noexcept;   // text, as UTF-8
+
+// An int of one digit (magnitude below 2^30), read in place. Anything else,
+// int subclasses and objects with __index__ included, is left to convert_any.
+inline bool compact_value(PyObject* object, long long& out) noexcept {
+    if (!PyLong_Check(object)) return false;
+    const auto* number = reinterpret_cast<PyLongObject*>(object);
+    if (!PyUnstable_Long_IsCompact(number)) return false;
+    out = PyUnstable_Long_CompactValue(number);
+    return true;
+}
+
+// The common cases inline, needing neither a call nor an overflow check: a
+// compact int in range, an ASCII str (which is its own UTF-8).
+inline bool convert(PyObject* object, std::uint8_t& out) noexcept {
+    if (long long value = 0; compact_value(object, value) && value >= 0 && value <= UINT8_MAX) {
+        out = static_cast<std::uint8_t>(value);
+        return true;
+    }
+    return convert_any(object, out);
+}
+
+inline bool convert(PyObject* object, std::int32_t& out) noexcept {
+    if (long long value = 0; compact_value(object, value)) {
+        out = static_cast<std::int32_t>(value);
+        return true;
+    }
+    return convert_any(object, out);
+}
+
+inline bool convert(PyObject* object, std::uint32_t& out) noexcept {
+    if (long long value = 0; compact_value(object, value) && value >= 0) {
+        out = static_cast<std::uint32_t>(value);
+        return true;
+    }
+    return convert_any(object, out);
+}
+
+inline bool convert(PyObject* object, std::int64_t& out) noexcept {
+    if (long long value = 0; compact_value(object, value)) {
+        out = value;
+        return true;
+    }
+    return convert_any(object, out);
+}
+
+inline bool convert(PyObject* object, i128& out) noexcept {
+    if (long long value = 0; compact_value(object, value)) {
+        out = value;
+        return true;
+    }
+    return convert_any(object, out);
+}
+
+inline bool convert(PyObject* object, std::string_view& out) noexcept {
+    if (PyUnicode_Check(object) && PyUnicode_IS_COMPACT_ASCII(object)) {
+        out = std::string_view(static_cast<const char*>(PyUnicode_DATA(object)),
+                               static_cast<std::size_t>(PyUnicode_GET_LENGTH(object)));
+        return true;
+    }
+    return convert_any(object, out);
+}
 
 // An instance of one of the module's classes (or a subtype): its value record.
 template <ValueClass Value>

@@ -30,7 +30,8 @@ std::vector<DateTime> samples() {
         const std::int64_t near = static_cast<std::int64_t>(random() % 3);
         out.push_back({*from_days_since_unix_epoch(i % 2 ? days : near),
                        Time{static_cast<std::uint8_t>(random() % 24), static_cast<std::uint8_t>(random() % 60),
-                            static_cast<std::uint8_t>(random() % 60), static_cast<std::uint32_t>(random() % 3)}});
+                            static_cast<std::uint8_t>(random() % 60),
+                            static_cast<std::uint32_t>(i % 3 ? random() % 3 : random() % 1000000000)}});
     }
     return out;
 }
@@ -44,6 +45,8 @@ TEST(CalendarOrder, AgreesWithTheCounts) {
             const DateTime a = values[i], b = values[j];
             ASSERT_EQ(calendar_order(a.date) <=> calendar_order(b.date),
                       days_since_unix_epoch(a.date) <=> days_since_unix_epoch(b.date));
+            ASSERT_EQ(calendar_order(a.time) <=> calendar_order(b.time),
+                      nanos_since_midnight(a.time) <=> nanos_since_midnight(b.time));
             ASSERT_EQ(calendar_order(a) <=> calendar_order(b), unix_timestamp_nanos(a) <=> unix_timestamp_nanos(b));
         }
     }

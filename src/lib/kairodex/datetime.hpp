@@ -46,7 +46,7 @@ constexpr std::strong_ordering operator<=>(const DateTime& a, const DateTime& b)
 
 // The same order from the fields alone: the date's, then the time of day.
 constexpr u128 calendar_order(DateTime value) noexcept {
-    return static_cast<u128>(calendar_order(value.date)) << 64 | nanos_since_midnight(value.time);
+    return static_cast<u128>(calendar_order(value.date)) << 64 | calendar_order(value.time);
 }
 
 // ---------------------------------------------------------------------------

@@ -42,6 +42,12 @@ constexpr std::uint64_t nanos_since_midnight(Time time) noexcept {
     return std::uint64_t{seconds_since_midnight(time)} * nanos_per_second + time.nanosecond;
 }
 
+// A number in the order of times of day, the fields side by side.
+constexpr std::uint64_t calendar_order(Time time) noexcept {
+    return std::uint64_t{time.hour} << 48 | std::uint64_t{time.minute} << 40 | std::uint64_t{time.second} << 32 |
+           time.nanosecond;
+}
+
 // ---------------------------------------------------------------------------
 // Text
 // ---------------------------------------------------------------------------
