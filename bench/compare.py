@@ -56,6 +56,7 @@ NAMESPACE = {
     "UTC_TEXT": UTC_TEXT,
     "OFFSET_TEXT": OFFSET_TEXT,
     "five": 5,
+    "monday": kx.Weekday.MONDAY,
     # kairodex values
     "d": kx.Date(2024, 6, 1),
     "d2": kx.Date(2024, 6, 2),
@@ -132,6 +133,22 @@ FLOORS = [
     ("floor: allocation", "object()"),
 ]
 
+# Argument-less methods that return an int or a bool, against the first floor.
+# (The floor's result, 2, is a cached small int; results from 2^30 on are
+# new two-digit ints.)
+NO_ARGUMENTS = [
+    "d.days_since_unix_epoch()", "d.ordinal()", "t.seconds_since_midnight()", "t.nanos_since_midnight()",
+    "x.unix_timestamp()", "x.unix_timestamp_nanos()", "o.unix_timestamp()", "off.as_seconds()", "off.is_utc()",
+    "dur.total_nanos()", "monday.number_from_monday()",
+]
+
+# What looking up a class method costs by itself: CPython makes a new bound
+# method on every access, which a module-level function does not need.
+LOOKUPS = [
+    ("OffsetDateTime.parse", "ciso8601.parse_datetime"),
+    ("DateTime.parse", "datetime.fromisoformat"),
+]
+
 # (class, kairodex instance, standard-library instance)
 SIZES = [
     ("Date", "d", "pd"),
@@ -143,14 +160,22 @@ SIZES = [
 ]
 
 
-def measure(statement, repeat, target_seconds):
-    """Minimum and median ns per call over `repeat` runs of one loop each."""
-    timer = timeit.Timer(statement, globals=NAMESPACE)
-    number, elapsed = timer.autorange()
-    # Scale the loop so that one repeat takes about the target time.
-    number = max(1, int(number * target_seconds / max(elapsed, 1e-9)))
-    per_call = [total / number * 1e9 for total in timer.repeat(repeat=repeat, number=number)]
-    return min(per_call), statistics.median(per_call)
+def measure(statements, repeat, target_seconds):
+    """Minimum and median ns per call of each statement over `repeat` runs of
+    one loop each. The runs of the statements alternate, so that a slow
+    moment of the machine falls on all of them alike."""
+    timers, numbers = [], []
+    for statement in statements:
+        timer = timeit.Timer(statement, globals=NAMESPACE)
+        number, elapsed = timer.autorange()
+        # Scale the loop so that one run takes about the target time.
+        numbers.append(max(1, int(number * target_seconds / max(elapsed, 1e-9))))
+        timers.append(timer)
+    per_call = [[] for _ in statements]
+    for _ in range(repeat):
+        for timer, number, runs in zip(timers, numbers, per_call):
+            runs.append(timer.timeit(number) / number * 1e9)
+    return [(min(runs), statistics.median(runs)) for runs in per_call]
 
 
 def available(library):
@@ -159,9 +184,9 @@ def available(library):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--repeat", type=int, default=7, help="timed runs per statement (default 7)")
-    parser.add_argument("--target-ms", type=float, default=40.0,
-                        help="length of one timed run in ms (default 40)")
+    parser.add_argument("--repeat", type=int, default=9, help="timed runs per statement (default 9)")
+    parser.add_argument("--target-ms", type=float, default=25.0,
+                        help="length of one timed run in ms (default 25)")
     parser.add_argument("--json", metavar="FILE", help="also write the results as JSON")
     args = parser.parse_args()
     target = args.target_ms / 1000
@@ -177,10 +202,10 @@ def main():
     def cell(m):
         return f"{m[0]:7.1f} /{m[1]:7.1f}" if m else f"{'-':>16}"
 
-    empty = measure("pass", args.repeat, target)
+    empty, *floors = measure(["pass"] + [statement for _, statement in FLOORS], args.repeat, target)
+    results["loop_overhead_ns"] = empty[0]
     print(f"timeit loop overhead (empty statement): {empty[0]:.1f} ns (included in every figure)")
-    for name, statement in FLOORS:
-        m = measure(statement, args.repeat, target)
+    for (name, statement), m in zip(FLOORS, floors):
         results["floors"].append({"name": name, "statement": statement, "min_ns": m[0], "median_ns": m[1]})
         print(f"{name:<30} {statement:<22} {cell(m)}")
     print()
@@ -189,23 +214,29 @@ def main():
               f" {'ciso8601':>16} {'ratio':>6} {'pendulum':>16} {'ratio':>6}")
     print(header)
     print("-" * len(header))
-    speedups = []
+    speedups, net_speedups = [], []
     for name, ours, stdlib, ciso, pend in ROWS:
         row = {"name": name}
-        m_ours = measure(ours, args.repeat, target)
+        columns = [(library, statement, width)
+                   for library, statement, width in (("datetime", stdlib, 8), ("ciso8601", ciso, 6),
+                                                     ("pendulum", pend, 6))]
+        timed = [statement for library, statement, _ in columns
+                 if statement is not None and (library == "datetime" or available(library))]
+        m_ours, *m_others = measure([ours] + timed, args.repeat, target)
+        others = dict(zip(timed, m_others))
         row["kairodex"] = {"statement": ours, "min_ns": m_ours[0], "median_ns": m_ours[1]}
         line = f"{name:<28} {cell(m_ours)}"
-        for library, statement, width in (("datetime", stdlib, 8), ("ciso8601", ciso, 6),
-                                          ("pendulum", pend, 6)):
-            if statement is None or (library != "datetime" and not available(library)):
+        for library, statement, width in columns:
+            if statement not in others:
                 line += f" {cell(None)} {'':>{width}}"
                 continue
-            m = measure(statement, args.repeat, target)
+            m = others[statement]
             ratio = m[0] / m_ours[0]
             row[library] = {"statement": statement, "min_ns": m[0], "median_ns": m[1], "speedup": ratio}
             line += f" {cell(m)} {ratio:{width - 1}.2f}x"
             if library == "datetime":
                 speedups.append(ratio)
+                net_speedups.append((m[0] - empty[0]) / (m_ours[0] - empty[0]))
         results["operations"].append(row)
         print(line, flush=True)
 
@@ -214,6 +245,28 @@ def main():
     print()
     print(f"speed-up = other library's min / kairodex's min; geometric mean over datetime: {geomean:.2f}x")
     print(f"slowest against datetime: {min(speedups):.2f}x")
+    net = math.exp(sum(math.log(r) for r in net_speedups) / len(net_speedups))
+    results["geometric_mean_speedup_without_loop"] = net
+    print(f"the same with the empty loop's time taken off both sides: {net:.2f}x")
+    print()
+
+    print(f"{'no-argument method':<28} {'kairodex':>16} {'floor':>16} {'/ floor':>8}")
+    for statement in NO_ARGUMENTS:
+        m, floor = measure([statement, FLOORS[0][1]], args.repeat, target)
+        results["no_arguments"] = results.get("no_arguments", []) + [
+            {"statement": statement, "min_ns": m[0], "median_ns": m[1], "floor_min_ns": floor[0],
+             "ratio_to_floor": m[0] / floor[0]}]
+        print(f"{statement:<28} {cell(m)} {cell(floor)} {m[0] / floor[0]:7.2f}x", flush=True)
+    print()
+
+    print(f"{'attribute lookup alone':<28} {'kairodex':>16} {'other':>16}  other statement")
+    for ours, other in LOOKUPS:
+        if other.startswith("ciso8601") and not available("ciso8601"):
+            continue
+        m, m_other = measure([ours, other], args.repeat, target)
+        results.setdefault("lookups", []).append(
+            {"kairodex": ours, "min_ns": m[0], "other": other, "other_min_ns": m_other[0]})
+        print(f"{ours:<28} {cell(m)} {cell(m_other)}  {other}", flush=True)
     print()
 
     print(f"{'instance size (bytes)':<28} {'kairodex':>10} {'datetime':>10}")
