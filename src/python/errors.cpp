@@ -75,7 +75,11 @@ void raise_not_instance(PyObject* object, const char* expected) noexcept {
 
 void dealloc_instance(PyObject* self) noexcept {
     PyTypeObject* type = Py_TYPE(self);
-    type->tp_free(self);
+    if (is_plain_block(type, type->tp_basicsize)) {
+        BlockPool::give(self, type->tp_basicsize);
+    } else {
+        type->tp_free(self);
+    }
     Py_DECREF(type);
 }
 
