@@ -108,18 +108,23 @@ class BlockPool {
     static constexpr Py_ssize_t largest = 64;
 
     static void* take(Py_ssize_t size) noexcept {
-        Shelf& shelf = shelves_[size / 8];
-        return shelf.count > 0 ? shelf.blocks[--shelf.count] : PyObject_Malloc(static_cast<std::size_t>(size));
+        if constexpr (capacity > 0) {
+            Shelf& shelf = shelves_[size / 8];
+            if (shelf.count > 0) return shelf.blocks[--shelf.count];
+        }
+        return PyObject_Malloc(static_cast<std::size_t>(size));
     }
 
     // A block of `size` bytes from PyObject_Malloc.
     static void give(void* block, Py_ssize_t size) noexcept {
-        Shelf& shelf = shelves_[size / 8];
-        if (shelf.count < capacity) {
-            shelf.blocks[shelf.count++] = block;
-        } else {
-            PyObject_Free(block);
+        if constexpr (capacity > 0) {
+            Shelf& shelf = shelves_[size / 8];
+            if (shelf.count < capacity) {
+                shelf.blocks[shelf.count++] = block;
+                return;
+            }
         }
+        PyObject_Free(block);
     }
 
   private:
