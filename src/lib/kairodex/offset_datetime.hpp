@@ -30,19 +30,51 @@ struct OffsetDateTime {
     }
 };
 
-// The instant whose local reading at `offset` is `date` and `time`. An offset
-// is whole seconds, so only the seconds move and the nanosecond stays; the
-// local count (within +-2^56) and the offset are far from the 64-bit limits.
+namespace impl {
+
+// The date before (`step` -1), at (0) or after (1) `date`, from its fields:
+// every choice is a select, so no branch depends on the date.
+constexpr Result<Date> step_day(Date date, int step) noexcept {
+    const bool into_next = step > 0 && date.day == days_in_month(date.year, date.month);
+    const bool into_previous = step < 0 && date.day == 1;
+    const int month = date.month + into_next - into_previous;  // 0 ..= 13
+    const std::int64_t year = std::int64_t{date.year} + (month == 13) - (month == 0);
+    if (year < INT32_MIN || year > INT32_MAX) return CalendarError::OutOfRange;
+    const auto new_month = static_cast<month_t>(month == 13 ? 1 : month == 0 ? 12 : month);
+    const int day = into_next       ? 1
+                    : into_previous ? days_in_month(static_cast<year_t>(year), new_month)
+                                    : date.day + step;
+    return Date{static_cast<year_t>(year), new_month, static_cast<day_t>(day)};
+}
+
+// `value` moved by `seconds`. An offset moves it by a day at most, which
+// needs no day count: only the time of day and, past midnight, one step of
+// the date. Longer moves go through the counts. The nanosecond never moves.
+constexpr Result<DateTime> move_seconds(DateTime value, std::int64_t seconds) noexcept {
+    if (seconds < -86400 || seconds > 86400) {
+        return from_unix_parts(unix_timestamp(value) + seconds, static_cast<std::int32_t>(value.time.nanosecond));
+    }
+    const std::int64_t second = seconds_since_midnight(value.time) + seconds;  // -86400 ..= 172799
+    const int step = (second >= 86400) - (second < 0);
+    const Result<Date> date = step_day(value.date, step);
+    if (!date) return date.error();
+    const auto second_of_day = static_cast<std::uint32_t>(second - step * 86400);
+    return DateTime{*date, Time{static_cast<std::uint8_t>(second_of_day / 3600),
+                                static_cast<std::uint8_t>(second_of_day % 3600 / 60),
+                                static_cast<std::uint8_t>(second_of_day % 60), value.time.nanosecond}};
+}
+
+}  // namespace impl
+
+// The instant whose local reading at `offset` is `date` and `time`.
 constexpr Result<OffsetDateTime> from_local(Date date, Time time, UtcOffset offset) noexcept {
-    const std::int64_t seconds = unix_timestamp(DateTime{date, time}) - offset.seconds;
-    const Result<DateTime> utc = from_unix_parts(seconds, static_cast<std::int32_t>(time.nanosecond));
+    const Result<DateTime> utc = impl::move_seconds(DateTime{date, time}, -std::int64_t{offset.seconds});
     if (!utc) return CalendarError::OutOfRange;
     return OffsetDateTime{*utc, offset};
 }
 
 constexpr Result<DateTime> to_local(OffsetDateTime value) noexcept {
-    const std::int64_t seconds = unix_timestamp(value.utc) + value.offset.seconds;
-    return from_unix_parts(seconds, static_cast<std::int32_t>(value.utc.time.nanosecond));
+    return impl::move_seconds(value.utc, value.offset.seconds);
 }
 
 constexpr Result<OffsetDateTime> add_duration(OffsetDateTime value, Duration duration) noexcept {
