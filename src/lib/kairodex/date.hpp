@@ -77,7 +77,7 @@ constexpr std::int64_t days_since_unix_epoch(Date date) noexcept {
     const std::int64_t shifted_month = date.month + 12 * jan_feb;  // [3:14]
     const std::uint64_t c4 = c >> 2;
     const std::uint64_t c100 = high64(c4, 0x28F5C28F5C28F5C3) >> 2;  // c / 100
-    const std::uint64_t c400 = high64(c >> 4, 0x0A3D70A3D70A3D71);   // c / 400
+    const std::uint64_t c400 = c100 >> 2;                             // (c / 100) / 4 = c / 400
     // (979 * M - 2919) / 32: days from 1 March to the first of shifted month M.
     const std::int64_t before_month = (979 * shifted_month - 2919) >> 5;
     // 784353144339: the count of the shifted calendar's day 0 before 1970-01-01.
@@ -204,20 +204,9 @@ constexpr std::size_t date_time_separator(std::string_view text) noexcept {
     return t != std::string_view::npos ? t : text.find(' ');
 }
 
-}  // namespace impl
-
-// "[+-]Y...-M...-D..." with any number of leading zeros in each field. The
-// first byte is never a separator, so a leading '-' is the year's sign.
-constexpr Result<Date> parse_date(std::string_view text) noexcept {
-    // "YYYY-MM-DD" at fixed places; the general scan below reads it the same.
-    if (text.size() == 10 && text[4] == '-' && text[7] == '-') {
-        const unsigned century = impl::two_digits(text, 0), year = impl::two_digits(text, 2);
-        const unsigned month = impl::two_digits(text, 5), day = impl::two_digits(text, 8);
-        if (((century | year | month | day) & impl::not_two_digits) == 0) {
-            return make_date(static_cast<year_t>(century * 100 + year), static_cast<month_t>(month),
-                             static_cast<day_t>(day));
-        }
-    }
+// The general grammar, for the texts that the fixed layout does not take;
+// out of line, so that the fixed layout inlines into its callers.
+[[gnu::noinline]] constexpr Result<Date> parse_date_general(std::string_view text) noexcept {
     if (text.empty()) return CalendarError::InvalidDate;
     std::size_t separators[2] = {0, 0};
     int count = 0;
@@ -242,6 +231,23 @@ constexpr Result<Date> parse_date(std::string_view text) noexcept {
     const auto signed_year = negative ? -static_cast<std::int64_t>(year) : static_cast<std::int64_t>(year);
     return make_date(static_cast<year_t>(signed_year), static_cast<month_t>(month),
                      static_cast<day_t>(day));
+}
+
+}  // namespace impl
+
+// "[+-]Y...-M...-D..." with any number of leading zeros in each field. The
+// first byte is never a separator, so a leading '-' is the year's sign.
+constexpr Result<Date> parse_date(std::string_view text) noexcept {
+    // "YYYY-MM-DD" at fixed places; the general scan below reads it the same.
+    if (text.size() == 10 && text[4] == '-' && text[7] == '-') {
+        const unsigned century = impl::two_digits(text, 0), year = impl::two_digits(text, 2);
+        const unsigned month = impl::two_digits(text, 5), day = impl::two_digits(text, 8);
+        if (((century | year | month | day) & impl::not_two_digits) == 0) {
+            return make_date(static_cast<year_t>(century * 100 + year), static_cast<month_t>(month),
+                             static_cast<day_t>(day));
+        }
+    }
+    return impl::parse_date_general(text);
 }
 
 // The year padded to four characters (the sign counted among them), then

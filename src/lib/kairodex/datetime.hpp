@@ -3,11 +3,9 @@
 // read from the system clock's formats, parsed and written.
 #pragma once
 
-#include <bit>
 #include <compare>
 #include <cstdint>
 #include <string_view>
-#include <type_traits>
 
 #include "kairodex/calendar_error.hpp"
 #include "kairodex/date.hpp"
@@ -148,55 +146,8 @@ constexpr Result<DateTime> from_filetime_ticks(std::uint64_t ticks) noexcept {
 
 namespace impl {
 
-// Eight bytes of `text` from `at` as a little-endian word: one load at run
-// time on a little-endian machine, shifts otherwise.
-constexpr std::uint64_t load_le64(std::string_view text, std::size_t at) noexcept {
-    if (std::endian::native == std::endian::little && !std::is_constant_evaluated()) {
-        std::uint64_t word;
-        __builtin_memcpy(&word, text.data() + at, sizeof word);
-        return word;
-    }
-    std::uint64_t word = 0;
-    for (std::size_t i = 0; i < 8; ++i) {
-        word |= std::uint64_t{static_cast<unsigned char>(text[at + i])} << (8 * i);
-    }
-    return word;
-}
-
-// Eight bytes that must be digits or given separators, one mask per byte.
-struct WordLayout {
-    std::uint64_t high_mask;  // 0xF0 at a digit, 0xFF at a separator
-    std::uint64_t expected;   // 0x30 at a digit, the separator itself
-    std::uint64_t six;        // 0x06 at a digit: carries a digit above '9' out of 0x3_
-    std::uint64_t digit_high; // 0xF0 at a digit
-};
-
-// A digit has the high nibble 3 both as it is and plus 6; no byte carries
-// into the next unless its own test already fails.
-constexpr bool matches(std::uint64_t word, const WordLayout& layout) noexcept {
-    return (word & layout.high_mask) == layout.expected &&
-           ((word + layout.six) & layout.digit_high) == (layout.expected & layout.digit_high);
-}
-
-// Byte i becomes 10 * digit i + digit i + 1, for the digit bytes of a word
-// that `matches` a layout (separators count as small digits and never carry).
-constexpr std::uint64_t digit_pairs(std::uint64_t word) noexcept {
-    word &= 0x0F0F0F0F0F0F0F0F;
-    return word * 10 + (word >> 8);
-}
-
-// The eight-digit number whose digits (0 to 9) are the bytes of `word`, the
-// lowest byte the most significant digit: pairs, then pairs of pairs.
-constexpr std::uint32_t eight_digits(std::uint64_t word) noexcept {
-    word = word * 10 + (word >> 8);
-    word = ((word & 0x000000FF000000FF) * (100 + (std::uint64_t{1000000} << 32)) +
-            ((word >> 16) & 0x000000FF000000FF) * (1 + (std::uint64_t{10000} << 32))) >> 32;
-    return static_cast<std::uint32_t>(word);
-}
-
-// "YYYY-MM-" and "HH:MM:SS", first byte lowest.
+// "YYYY-MM-", first byte lowest.
 constexpr WordLayout date_layout{0xFFF0F0FFF0F0F0F0, 0x2D30302D30303030, 0x0006060006060606, 0x00F0F000F0F0F0F0};
-constexpr WordLayout time_layout{0xF0F0FFF0F0FFF0F0, 0x30303A30303A3030, 0x0606000606000606, 0xF0F000F0F000F0F0};
 
 // "YYYY-MM-DDTHH:MM:SS", ' ' allowed for 'T', with an optional '.' and one to
 // nine fraction digits, read at fixed places from the start of `text` into
@@ -205,55 +156,25 @@ constexpr WordLayout time_layout{0xF0F0FFF0F0FFF0F0, 0x30303A30303A3030, 0x06060
 // reads, they read the same way.
 constexpr std::size_t read_fixed_datetime(std::string_view text, DateTime& value) noexcept {
     if (text.size() < 19 || (text[10] != 'T' && text[10] != ' ')) return 0;
-    // "YYYY-MM-" and "HH:MM:SS" as two words, the day between them on its own.
-    const std::uint64_t date_word = load_le64(text, 0), time_word = load_le64(text, 11);
-    if (!matches(date_word, date_layout) || !matches(time_word, time_layout)) return 0;
+    // "YYYY-MM-" as one word, the day after it on its own, then the clock.
+    const std::uint64_t date_word = load_le64(text, 0);
+    if (!matches(date_word, date_layout)) return 0;
     const unsigned day = two_digits(text, 8);
     if (day & not_two_digits) return 0;
-    const std::uint64_t date_pairs = digit_pairs(date_word), time_pairs = digit_pairs(time_word);
-    auto byte = [](std::uint64_t word, int i) { return static_cast<unsigned>(word >> (8 * i)) & 0xFF; };
-    const unsigned year = byte(date_pairs, 0) * 100 + byte(date_pairs, 2), month = byte(date_pairs, 5);
-    const unsigned hour = byte(time_pairs, 0), minute = byte(time_pairs, 3), second = byte(time_pairs, 6);
-    std::size_t end = 19;
-    std::uint32_t fraction = 0;
-    if (text.size() > 20 && text[19] == '.') {
-        // The eight bytes from text[20] (of a shorter text its last eight,
-        // shifted down), as far as they are digits; missing places read as
-        // zeros, so the value comes out in units of 10 ns.
-        const std::size_t at = text.size() >= 28 ? 20 : text.size() - 8;
-        const std::uint64_t word = load_le64(text, at) >> (8 * (20 - at));
-        const std::uint64_t not_digit = ((word & 0xF0F0F0F0F0F0F0F0) ^ 0x3030303030303030) |
-                                        (((word + 0x0606060606060606) & 0xF0F0F0F0F0F0F0F0) ^ 0x3030303030303030);
-        const int count = not_digit == 0 ? 8 : std::countr_zero(not_digit) / 8;
-        if (count == 0) return 0;
-        const std::uint64_t kept = count == 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * count)) - 1;
-        fraction = eight_digits(word & kept & 0x0F0F0F0F0F0F0F0F) * 10;
-        end = 20 + static_cast<std::size_t>(count);
-        // A ninth digit; a tenth is left for the caller to refuse.
-        if (count == 8 && end < text.size()) {
-            if (const unsigned ninth = static_cast<unsigned char>(text[end]) - unsigned{'0'}; ninth <= 9) {
-                fraction += ninth;
-                ++end;
-            }
-        }
-    }
+    const std::uint64_t date_pairs = digit_pairs(date_word);
+    const unsigned year = pair_at(date_pairs, 0) * 100 + pair_at(date_pairs, 2), month = pair_at(date_pairs, 5);
+    Time time{};
+    const std::size_t end = read_fixed_clock(text, 11, time);
     const Result<Date> date = make_date(static_cast<year_t>(year), static_cast<month_t>(month),
                                         static_cast<day_t>(day));
-    const Result<Time> time = make_time(static_cast<std::uint8_t>(hour), static_cast<std::uint8_t>(minute),
-                                        static_cast<std::uint8_t>(second), fraction);
-    if (!date || !time) return 0;
-    value = DateTime{*date, *time};
+    if (end == 0 || !date) return 0;
+    value = DateTime{*date, time};
     return end;
 }
 
-}  // namespace impl
-
-// "<date>T<time>Z", with ' ' accepted in place of 'T' and 'z' in place of 'Z'.
-// Only UTC is read here; other offsets belong to OffsetDateTime.
-constexpr Result<DateTime> parse_datetime(std::string_view text) noexcept {
-    if (DateTime value{}; const std::size_t end = impl::read_fixed_datetime(text, value)) {
-        if (end + 1 == text.size() && (text[end] == 'Z' || text[end] == 'z')) return value;
-    }
+// The general grammar, for the texts that the fixed layout does not take;
+// out of line, so that the fixed layout inlines into its callers.
+[[gnu::noinline]] constexpr Result<DateTime> parse_datetime_general(std::string_view text) noexcept {
     if (text.empty() || (text.back() != 'Z' && text.back() != 'z')) {
         return CalendarError::InvalidDate;
     }
@@ -264,6 +185,17 @@ constexpr Result<DateTime> parse_datetime(std::string_view text) noexcept {
     const Result<Time> time = parse_time(text.substr(separator + 1));
     if (!date || !time) return CalendarError::InvalidDate;
     return DateTime{*date, *time};
+}
+
+}  // namespace impl
+
+// "<date>T<time>Z", with ' ' accepted in place of 'T' and 'z' in place of 'Z'.
+// Only UTC is read here; other offsets belong to OffsetDateTime.
+constexpr Result<DateTime> parse_datetime(std::string_view text) noexcept {
+    if (DateTime value{}; const std::size_t end = impl::read_fixed_datetime(text, value)) {
+        if (end + 1 == text.size() && (text[end] == 'Z' || text[end] == 'z')) return value;
+    }
+    return impl::parse_datetime_general(text);
 }
 
 // "2024-06-01T07:30:00Z"; at most 37 characters.

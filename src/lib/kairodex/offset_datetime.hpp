@@ -229,22 +229,9 @@ constexpr Result<UtcOffset> parse_offset(std::string_view text) noexcept {
                                      static_cast<std::uint8_t>(minutes));
 }
 
-}  // namespace impl
-
-// "<date>T<time><offset>" with 'Z'/'z' or a numeric offset, ' ' accepted in
-// place of 'T', and white space of any script ignored at both ends.
-constexpr Result<OffsetDateTime> parse_offset_datetime(std::string_view text) noexcept {
-    // The fixed layout first: it starts with a digit and ends with 'Z' or a
-    // digit, so there is no white space to trim.
-    if (DateTime local{}; const std::size_t end = impl::read_fixed_datetime(text, local)) {
-        const std::string_view zone = text.substr(end);
-        // At offset zero the local reading is the instant itself.
-        if (zone == "Z" || zone == "z") return OffsetDateTime{local, UtcOffset{0}};
-        if (zone.size() == 6 && (zone[0] == '+' || zone[0] == '-')) {
-            const Result<UtcOffset> offset = impl::parse_offset(zone);
-            if (offset) return from_local(local.date, local.time, *offset);
-        }
-    }
+// The general grammar, for the texts that the fixed layout does not take;
+// out of line, so that the fixed layout inlines into its callers.
+[[gnu::noinline]] constexpr Result<OffsetDateTime> parse_offset_datetime_general(std::string_view text) noexcept {
     text = impl::trim_white_space(text);
     const std::size_t separator = impl::date_time_separator(text);
     if (separator == std::string_view::npos) return CalendarError::InvalidDate;
@@ -266,6 +253,25 @@ constexpr Result<OffsetDateTime> parse_offset_datetime(std::string_view text) no
     const Result<Time> time = parse_time(rest);
     if (!time || !offset) return CalendarError::InvalidDate;
     return from_local(*date, *time, *offset);
+}
+
+}  // namespace impl
+
+// "<date>T<time><offset>" with 'Z'/'z' or a numeric offset, ' ' accepted in
+// place of 'T', and white space of any script ignored at both ends.
+constexpr Result<OffsetDateTime> parse_offset_datetime(std::string_view text) noexcept {
+    // The fixed layout first: it starts with a digit and ends with 'Z' or a
+    // digit, so there is no white space to trim.
+    if (DateTime local{}; const std::size_t end = impl::read_fixed_datetime(text, local)) {
+        const std::string_view zone = text.substr(end);
+        // At offset zero the local reading is the instant itself.
+        if (zone == "Z" || zone == "z") return OffsetDateTime{local, UtcOffset{0}};
+        if (zone.size() == 6 && (zone[0] == '+' || zone[0] == '-')) {
+            const Result<UtcOffset> offset = impl::parse_offset(zone);
+            if (offset) return from_local(local.date, local.time, *offset);
+        }
+    }
+    return impl::parse_offset_datetime_general(text);
 }
 
 }  // namespace kairodex
