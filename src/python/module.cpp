@@ -5,11 +5,6 @@
 namespace kairodex::python {
 namespace {
 
-constexpr ClassId registration_order[] = {
-    ClassId::Weekday, ClassId::Date, ClassId::Time, ClassId::Duration, ClassId::DateTime, ClassId::UtcOffset,
-    ClassId::OffsetDateTime,
-};
-
 // Reads the module's `__all__`, creating it when absent. New reference.
 PyObject* all_list(PyObject* module) noexcept {
     PyObject* all = nullptr;
@@ -50,8 +45,9 @@ int register_class(PyObject* module, ClassId id) noexcept {
 }
 
 int module_exec(PyObject* module) noexcept {
-    for (ClassId id : registration_order) {
-        if (register_class(module, id) < 0) return -1;
+    // ClassId lists the classes in registration order.
+    for (int index = 0; index < class_count; ++index) {
+        if (register_class(module, static_cast<ClassId>(index)) < 0) return -1;
     }
     return 0;
 }
