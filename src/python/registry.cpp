@@ -24,6 +24,28 @@ const ClassSpec* const specs[class_count] = {
 // back (a garbage collection, say).
 PyMutex creation_locks[class_count];
 
+// Replaces each class method's descriptor in the class dictionary by the method
+// already bound to the class. A classmethod descriptor makes a new bound
+// method object on every `Class.method` lookup; a bound method stored in the
+// dictionary is found and called as it is, by the interpreter's attribute
+// caches too. The method stays bound to the class when reached through an
+// instance, as before; the classes cannot be subclassed, so no other class
+// could have bound it.
+int bind_class_methods(PyTypeObject* type, const PyType_Slot* slots) noexcept {
+    for (; slots->slot != 0; ++slots) {
+        if (slots->slot != Py_tp_methods) continue;
+        for (auto* def = static_cast<PyMethodDef*>(slots->pfunc); def->ml_name != nullptr; ++def) {
+            if ((def->ml_flags & METH_CLASS) == 0) continue;
+            PyObject* bound = PyCFunction_NewEx(def, reinterpret_cast<PyObject*>(type), nullptr);
+            if (bound == nullptr) return -1;
+            const int status = PyObject_SetAttrString(reinterpret_cast<PyObject*>(type), def->ml_name, bound);
+            Py_DECREF(bound);
+            if (status < 0) return -1;
+        }
+    }
+    return 0;
+}
+
 PyTypeObject* create(const ClassSpec& spec) noexcept {
     PySlot slots[5] = {};
     slots[0].sl_id = Py_tp_name;
@@ -40,6 +62,10 @@ PyTypeObject* create(const ClassSpec& spec) noexcept {
 
     PyObject* type = PyType_FromSlots(slots);
     if (type == nullptr) return nullptr;
+    if (bind_class_methods(reinterpret_cast<PyTypeObject*>(type), spec.slots) < 0) {
+        Py_DECREF(type);
+        return nullptr;
+    }
     if (spec.add_class_attributes != nullptr &&
         spec.add_class_attributes(reinterpret_cast<PyTypeObject*>(type)) < 0) {
         Py_DECREF(type);

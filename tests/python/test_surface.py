@@ -216,8 +216,14 @@ def test_method_docstrings(cls, name, doc):
 def test_every_method_has_its_docstring_listed():
     listed = {(c, n) for c, n, _ in METHOD_DOCS}
     methods = {(c, n) for c in CLASSES for n, v in vars(c).items()
-               if type(v).__name__ in ("method_descriptor", "classmethod_descriptor")}
+               if type(v).__name__ in ("method_descriptor", "builtin_function_or_method") and n != "__new__"}
     assert methods == listed
+
+
+def test_class_methods_are_stored_bound_to_their_class():
+    bound = [(c, v) for c in CLASSES for n, v in vars(c).items()
+             if type(v).__name__ == "builtin_function_or_method" and n != "__new__"]
+    assert len(bound) == 15 and all(v.__self__ is c for c, v in bound)
 
 
 # Methods registered without arguments refuse one with CPython's own text;
