@@ -70,18 +70,20 @@ constexpr Result<Date> make_date(year_t year, month_t month, day_t day) noexcept
 // count as months 13 and 14 of the year before, so leap days fall at the end
 // of the shifted year.
 constexpr std::int64_t days_since_unix_epoch(Date date) noexcept {
-    const std::int64_t jan_feb = date.month <= 2 ? 1 : 0;
+    // Days from 1 March to the first of each month in the shifted year,
+    // indexed by the civil month (16 entries, so that any byte masked to four
+    // bits stays inside).
+    constexpr std::uint16_t days_from_march[16] = {0, 306, 337, 0, 31, 61, 92, 122, 153, 184, 214, 245, 275};
+    const std::uint32_t jan_feb = date.month <= 2 ? 1 : 0;
     // 2147484000 = 400 * 5368710: makes c positive for every 32-bit year and
-    // keeps the 400-year cycles aligned.
-    const auto c = static_cast<std::uint64_t>(date.year - jan_feb + 2147484000);
-    const std::int64_t shifted_month = date.month + 12 * jan_feb;  // [3:14]
-    const std::uint64_t c4 = c >> 2;
-    const std::uint64_t c100 = high64(c4, 0x28F5C28F5C28F5C3) >> 2;  // c / 100
-    const std::uint64_t c400 = c100 >> 2;                             // (c / 100) / 4 = c / 400
-    // (979 * M - 2919) / 32: days from 1 March to the first of shifted month M.
-    const std::int64_t before_month = (979 * shifted_month - 2919) >> 5;
+    // keeps the 400-year cycles aligned. c < 2^33, so c / 4 fits in 32 bits
+    // and its quotient by 25 is one multiplication and a shift.
+    const std::uint64_t c = static_cast<std::uint64_t>(std::int64_t{date.year} + 2147484000) - jan_feb;
+    const auto c4 = static_cast<std::uint32_t>(c >> 2);
+    const std::uint32_t c100 = c4 / 25;  // (c / 4) / 25 = c / 100
+    const std::uint32_t c400 = c100 >> 2;
     // 784353144339: the count of the shifted calendar's day 0 before 1970-01-01.
-    return static_cast<std::int64_t>(365 * c + c4 - c100 + c400) + before_month + date.day -
+    return static_cast<std::int64_t>(365 * c + c4 - c100 + c400 + days_from_march[date.month & 15] + date.day) -
            784353144339;
 }
 
