@@ -64,6 +64,19 @@ constexpr Result<DateTime> move_seconds(DateTime value, std::int64_t seconds) no
                                 static_cast<std::uint8_t>(second_of_day % 60), value.time.nanosecond}};
 }
 
+// `value` moved by whole minutes, less than a day either way, as offsets read
+// from text are: only the hour, the minute and at midnight the date change.
+constexpr Result<DateTime> move_minutes(DateTime value, int minutes) noexcept {
+    const int minute = value.time.hour * 60 + value.time.minute + minutes;  // -1439 ..= 2878
+    const int step = (minute >= 1440) - (minute < 0);
+    const Result<Date> date = step_day(value.date, step);
+    if (!date) return date.error();
+    const auto minute_of_day = static_cast<unsigned>(minute - step * 1440);
+    return DateTime{*date, Time{static_cast<std::uint8_t>(minute_of_day / 60),
+                                static_cast<std::uint8_t>(minute_of_day % 60), value.time.second,
+                                value.time.nanosecond}};
+}
+
 }  // namespace impl
 
 // The instant whose local reading at `offset` is `date` and `time`.
@@ -266,9 +279,17 @@ constexpr Result<OffsetDateTime> parse_offset_datetime(std::string_view text) no
         const std::string_view zone = text.substr(end);
         // At offset zero the local reading is the instant itself.
         if (zone == "Z" || zone == "z") return OffsetDateTime{local, UtcOffset{0}};
-        if (zone.size() == 6 && (zone[0] == '+' || zone[0] == '-')) {
-            const Result<UtcOffset> offset = impl::parse_offset(zone);
-            if (offset) return from_local(local.date, local.time, *offset);
+        // "+HH:MM" at fixed places: the instant is the local reading moved
+        // back by the offset's whole minutes.
+        if (zone.size() == 6 && (zone[0] == '+' || zone[0] == '-') && zone[3] == ':') {
+            const unsigned hours = impl::two_digits(zone, 1), minutes = impl::two_digits(zone, 4);
+            if (hours <= 23 && minutes <= 59) {
+                const int offset_minutes = static_cast<int>(hours * 60 + minutes);
+                const bool positive = zone[0] == '+';
+                const Result<DateTime> utc = impl::move_minutes(local, positive ? -offset_minutes : offset_minutes);
+                if (!utc) return CalendarError::OutOfRange;
+                return OffsetDateTime{*utc, UtcOffset{(positive ? 60 : -60) * offset_minutes}};
+            }
         }
     }
     return impl::parse_offset_datetime_general(text);
