@@ -175,10 +175,17 @@ inline bool is_instance(PyObject* object, PyTypeObject* type) noexcept {
 
 void dealloc_instance(PyObject* self) noexcept;
 
-// The seven Weekday class attributes, held by the module for the life of the
-// process (so rebinding `Weekday.MONDAY` changes nothing). Borrowed; null
-// with an exception set when the Weekday class could not be created.
-PyObject* weekday_object(Weekday weekday) noexcept;
+// The seven Weekday class attributes, Monday first, held by the module for
+// the life of the process (so rebinding `Weekday.MONDAY` changes nothing);
+// set when the Weekday class is created.
+extern PyObject* weekday_objects[7];
+
+// One of them, borrowed; null with an exception set when the Weekday class
+// could not be created.
+inline PyObject* weekday_object(Weekday weekday) noexcept {
+    if (type_object(ClassId::Weekday) == nullptr) return nullptr;
+    return weekday_objects[weekday.number % 7];
+}
 
 // ---------------------------------------------------------------------------
 // Errors

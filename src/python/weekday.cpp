@@ -8,9 +8,6 @@ namespace {
 constexpr const char* attribute_names[7] = {"MONDAY", "TUESDAY", "WEDNESDAY", "THURSDAY",
                                             "FRIDAY", "SATURDAY", "SUNDAY"};
 
-// Strong references, held for the life of the process.
-PyObject* days[7] = {};
-
 template <class Out>
 void write_name(Out& out, Weekday weekday) noexcept {
     out.put(name_of(weekday));
@@ -41,7 +38,7 @@ int add_class_attributes(PyTypeObject* type) noexcept {
             return -1;
         }
     }
-    for (int n = 0; n < 7; ++n) days[n] = created[n];
+    for (int n = 0; n < 7; ++n) weekday_objects[n] = created[n];
     return 0;
 }
 
@@ -52,9 +49,6 @@ extern const ClassSpec weekday_class = {
     instance_size<Weekday>, add_class_attributes,
 };
 
-PyObject* weekday_object(Weekday weekday) noexcept {
-    if (type_object(ClassId::Weekday) == nullptr) return nullptr;
-    return days[weekday.number];
-}
+PyObject* weekday_objects[7] = {};
 
 }  // namespace kairodex::python
