@@ -154,7 +154,7 @@ constexpr WordLayout date_layout{0xFFF0F0FFF0F0F0F0, 0x2D30302D30303030, 0x00060
 // `value`. Returns the length read, or 0 when the text has another layout or
 // a field out of range; the general grammars take over then. Whatever this
 // reads, they read the same way.
-constexpr std::size_t read_fixed_datetime(std::string_view text, DateTime& value) noexcept {
+[[gnu::always_inline]] constexpr std::size_t read_fixed_datetime(std::string_view text, DateTime& value) noexcept {
     if (text.size() < 19 || (text[10] != 'T' && text[10] != ' ')) return 0;
     // "YYYY-MM-" as one word, the day after it on its own, then the clock.
     const std::uint64_t date_word = load_le64(text, 0);

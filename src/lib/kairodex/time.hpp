@@ -116,7 +116,7 @@ constexpr unsigned pair_at(std::uint64_t pairs, int i) noexcept { return static_
 // digits, read at fixed places into `time`. Returns where the reading ended,
 // or 0 when the text has another layout or a field out of range; the general
 // grammars take over then, and read whatever this reads the same way.
-constexpr std::size_t read_fixed_clock(std::string_view text, std::size_t at, Time& time) noexcept {
+[[gnu::always_inline]] constexpr std::size_t read_fixed_clock(std::string_view text, std::size_t at, Time& time) noexcept {
     if (text.size() < at + 8) return 0;
     const std::uint64_t word = load_le64(text, at);
     if (!matches(word, time_layout)) return 0;
