@@ -1,12 +1,12 @@
 // Day counts and Unix counts: every count in range converts to fields that
 // agree with the reference calendar and convert back exactly; every count
 // outside it fails with OutOfRange and nothing else.
+#include "fuzz_support.hpp"
+
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include "kairodex/datetime.hpp"
 #include "kairodex/offset_datetime.hpp"
-
-#include "fuzz_support.hpp"
 
 using namespace fuzz;
 

@@ -20,8 +20,7 @@ Result<Date> reference_parse(std::string_view text) {
     const bool negative = year_field[0] == '-';
     if (negative || year_field[0] == '+') year_field.remove_prefix(1);
     const std::int64_t magnitude = reference_number(year_field, negative ? 2147483648 : 2147483647);
-    const std::int64_t month =
-        reference_number(text.substr(separators[0] + 1, separators[1] - separators[0] - 1), 12);
+    const std::int64_t month = reference_number(text.substr(separators[0] + 1, separators[1] - separators[0] - 1), 12);
     const std::int64_t day = reference_number(text.substr(separators[1] + 1), 31);
     if (magnitude < 0 || month < 1 || day < 1) return CalendarError::InvalidDate;
     const std::int64_t year = negative ? -magnitude : magnitude;

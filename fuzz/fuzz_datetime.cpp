@@ -1,9 +1,9 @@
 // The UTC date-time grammar: accepted texts come back through the text form,
 // and wherever both grammars apply it agrees with the RFC 3339 reader.
+#include "fuzz_support.hpp"
+
 #include "kairodex/datetime.hpp"
 #include "kairodex/offset_datetime.hpp"
-
-#include "fuzz_support.hpp"
 
 using namespace fuzz;
 

@@ -1,8 +1,8 @@
 // The RFC 3339 reader: accepted texts come back through the text form, white
 // space at either end changes nothing, and the offset is the one written.
-#include "kairodex/offset_datetime.hpp"
-
 #include "fuzz_support.hpp"
+
+#include "kairodex/offset_datetime.hpp"
 
 using namespace fuzz;
 

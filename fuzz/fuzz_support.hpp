@@ -13,13 +13,12 @@
 
 // A violated property is a finding: say which one, then stop with a trap so
 // libFuzzer keeps the input as a crash artifact.
-#define FUZZ_CHECK(condition)                                                              \
-    do {                                                                                   \
-        if (!(condition)) {                                                                \
-            std::fprintf(stderr, "property violated at %s:%d: %s\n", __FILE__, __LINE__,   \
-                         #condition);                                                      \
-            __builtin_trap();                                                              \
-        }                                                                                  \
+#define FUZZ_CHECK(condition)                                                                         \
+    do {                                                                                              \
+        if (!(condition)) {                                                                           \
+            std::fprintf(stderr, "property violated at %s:%d: %s\n", __FILE__, __LINE__, #condition); \
+            __builtin_trap();                                                                         \
+        }                                                                                             \
     } while (0)
 
 namespace fuzz {
@@ -48,16 +47,14 @@ inline int reference_days_in_month(std::int64_t y, int m) {
     return m == 2 && reference_is_leap(y) ? 29 : lengths[m - 1];
 }
 
-inline std::int64_t floor_divide(std::int64_t a, std::int64_t b) {
-    return a / b - (a % b != 0 && (a < 0) != (b < 0));
-}
+inline std::int64_t floor_divide(std::int64_t a, std::int64_t b) { return a / b - (a % b != 0 && (a < 0) != (b < 0)); }
 
 // The era-based day count: 400-year eras of 146097 days, years starting in
 // March so that the leap day ends the year. Plain signed division, floored.
 inline std::int64_t reference_days_from_civil(std::int64_t y, int m, int d) {
     y -= m <= 2;
     const std::int64_t era = floor_divide(y, 400);
-    const std::int64_t year_of_era = y - era * 400;                       // [0, 399]
+    const std::int64_t year_of_era = y - era * 400;  // [0, 399]
     const std::int64_t day_of_year = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
     const std::int64_t day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
     return era * 146097 + day_of_era - 719468;  // 719468: 0000-03-01 to 1970-01-01
@@ -73,8 +70,7 @@ inline Civil reference_civil_from_days(std::int64_t z) {
     z += 719468;
     const std::int64_t era = floor_divide(z, 146097);
     const std::int64_t day_of_era = z - era * 146097;  // [0, 146096]
-    const std::int64_t year_of_era =
-        (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
+    const std::int64_t year_of_era = (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
     const std::int64_t day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
     const std::int64_t mp = (5 * day_of_year + 2) / 153;
     const int day = static_cast<int>(day_of_year - (153 * mp + 2) / 5 + 1);

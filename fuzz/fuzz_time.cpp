@@ -1,8 +1,8 @@
 // The time grammar against a reference reader, and the time text form back
 // through the grammar.
-#include "kairodex/time.hpp"
-
 #include "fuzz_support.hpp"
+
+#include "kairodex/time.hpp"
 
 using namespace fuzz;
 
@@ -30,8 +30,8 @@ Result<Time> reference_parse(std::string_view text) {
     const std::int64_t minute = reference_number(clock.substr(colons[0] + 1, colons[1] - colons[0] - 1), 59);
     const std::int64_t second = reference_number(clock.substr(colons[1] + 1), 59);
     if (hour < 0 || minute < 0 || second < 0) return CalendarError::InvalidTime;
-    return Time{static_cast<std::uint8_t>(hour), static_cast<std::uint8_t>(minute),
-                static_cast<std::uint8_t>(second), static_cast<std::uint32_t>(nanosecond)};
+    return Time{static_cast<std::uint8_t>(hour), static_cast<std::uint8_t>(minute), static_cast<std::uint8_t>(second),
+                static_cast<std::uint32_t>(nanosecond)};
 }
 
 }  // namespace

@@ -76,7 +76,7 @@ std::optional<Civil> civil_from_days(std::int64_t z) {
     if (z < min_days_since_unix_epoch || z > max_days_since_unix_epoch) return std::nullopt;
     z += 719468;
     const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const auto doe = static_cast<unsigned>(z - era * 146097);                      // [0, 146096]
+    const auto doe = static_cast<unsigned>(z - era * 146097);                    // [0, 146096]
     const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;  // [0, 399]
     const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);                // [0, 365]
     const unsigned mp = (5 * doy + 2) / 153;                                     // [0, 11]
@@ -86,8 +86,8 @@ std::optional<Civil> civil_from_days(std::int64_t z) {
 }
 
 bool valid(const Civil& c) {
-    return c.year >= INT32_MIN && c.year <= INT32_MAX && c.month >= 1 && c.month <= 12 &&
-           c.day >= 1 && c.day <= days_in_month(c.year, c.month);
+    return c.year >= INT32_MIN && c.year <= INT32_MAX && c.month >= 1 && c.month <= 12 && c.day >= 1 &&
+           c.day <= days_in_month(c.year, c.month);
 }
 
 // Each scanner reads its field group at `p` and returns the position after
@@ -187,8 +187,8 @@ int format_time(char* out, std::size_t size, const Clock& t) {
 }
 
 int format_datetime(char* out, std::size_t size, const Civil& c, const Clock& t) {
-    int n = std::snprintf(out, size, "%04lld-%02u-%02uT%02u:%02u:%02u", static_cast<long long>(c.year),
-                          c.month, c.day, t.hour, t.minute, t.second);
+    int n = std::snprintf(out, size, "%04lld-%02u-%02uT%02u:%02u:%02u", static_cast<long long>(c.year), c.month, c.day,
+                          t.hour, t.minute, t.second);
     n += format_fraction(out + n, size - static_cast<std::size_t>(n), t.nanosecond);
     out[n++] = 'Z';
     out[n] = '\0';
@@ -202,8 +202,8 @@ int format_offset_datetime(char* out, std::size_t size, const Instant& instant) 
     const auto second_of_day = static_cast<unsigned>(local - day * 86400);
     const std::optional<Civil> c = civil_from_days(day);
     if (!c) return -1;
-    int n = std::snprintf(out, size, "%04lld-%02u-%02uT%02u:%02u:%02u", static_cast<long long>(c->year),
-                          c->month, c->day, second_of_day / 3600, second_of_day / 60 % 60, second_of_day % 60);
+    int n = std::snprintf(out, size, "%04lld-%02u-%02uT%02u:%02u:%02u", static_cast<long long>(c->year), c->month,
+                          c->day, second_of_day / 3600, second_of_day / 60 % 60, second_of_day % 60);
     n += format_fraction(out + n, size - static_cast<std::size_t>(n), instant.nanosecond);
     if (instant.offset_seconds == 0) {
         out[n++] = 'Z';
@@ -220,12 +220,14 @@ std::uint64_t siphash13(const std::uint8_t* data, std::size_t size) {
     std::uint64_t v0 = 0x736f6d6570736575, v1 = 0x646f72616e646f6d;
     std::uint64_t v2 = 0x6c7967656e657261, v3 = 0x7465646279746573;
     auto rotl = [](std::uint64_t x, int b) { return (x << b) | (x >> (64 - b)); };
+    // clang-format off: the four lines of a SipHash round, as it is usually written
     auto round = [&] {
         v0 += v1; v1 = rotl(v1, 13); v1 ^= v0; v0 = rotl(v0, 32);
         v2 += v3; v3 = rotl(v3, 16); v3 ^= v2;
         v0 += v3; v3 = rotl(v3, 21); v3 ^= v0;
         v2 += v1; v1 = rotl(v1, 17); v1 ^= v2; v2 = rotl(v2, 32);
     };
+    // clang-format on
     const std::size_t whole = size - size % 8;
     for (std::size_t i = 0; i < whole; i += 8) {
         std::uint64_t m = 0;
@@ -294,8 +296,8 @@ Inputs make_inputs() {
     auto uniform = [&](std::int64_t low, std::int64_t high) {
         return std::uniform_int_distribution<std::int64_t>(low, high)(random);
     };
-    constexpr std::int64_t day_1900 = -25567, day_2100 = 47846;  // 1900-01-01, 2100-12-31
-    constexpr std::int64_t day_0001 = -719162, day_9999 = 2932896;  // 0001-01-01, 9999-12-31
+    constexpr std::int64_t day_1900 = -25567, day_2100 = 47846;                 // 1900-01-01, 2100-12-31
+    constexpr std::int64_t day_0001 = -719162, day_9999 = 2932896;              // 0001-01-01, 9999-12-31
     constexpr std::uint32_t fraction_units[] = {1000000000, 1000000, 1000, 1};  // 0, 3, 6, 9 digits
 
     for (std::size_t i = 0; i < input_count; ++i) {
@@ -366,6 +368,7 @@ void register_pairs() {
         benchmark::RegisterBenchmark(operation + "/baseline", [theirs](benchmark::State& s) { run(s, theirs); });
     };
 
+    // clang-format off: one pair per entry, ours above the baseline
     pair("days_since_unix_epoch:all_years",
          [&](std::size_t i) { return days_since_unix_epoch(in.dates_full[i]); },
          [&](std::size_t i) {
@@ -467,6 +470,7 @@ void register_pairs() {
              return to_python_hash(h.finish());
          },
          [&](std::size_t i) { return baseline::hash_datetime(in.datetimes[i]); });
+    // clang-format on
 }
 
 // The console output, then one line per pair: both times and their ratio.

@@ -24,13 +24,13 @@ struct BoundArguments {
 };
 
 // The vectorcall form, every case. False with TypeError set on a signature error.
-bool bind_any_arguments(const ParameterTable& table, PyObject* const* args, Py_ssize_t nargs,
-                        PyObject* kwnames, BoundArguments& bound) noexcept;
+bool bind_any_arguments(const ParameterTable& table, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+                        BoundArguments& bound) noexcept;
 
 // The vectorcall form. A call with no keywords and an accepted number of
 // positional arguments, nearly every call, needs no checks and is bound inline.
-inline bool bind_arguments(const ParameterTable& table, PyObject* const* args, Py_ssize_t nargs,
-                           PyObject* kwnames, BoundArguments& bound) noexcept {
+inline bool bind_arguments(const ParameterTable& table, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+                           BoundArguments& bound) noexcept {
     if (kwnames == nullptr && nargs >= table.required && nargs <= table.count) {
         // A fixed trip count (the table's), so the copy stays a few moves.
         for (int i = 0; i < table.count; ++i) bound.slots[i] = i < nargs ? args[i] : nullptr;
@@ -40,8 +40,7 @@ inline bool bind_arguments(const ParameterTable& table, PyObject* const* args, P
 }
 
 // The tuple/dictionary form of constructors; the same rules and messages.
-bool bind_arguments(const ParameterTable& table, PyObject* args, PyObject* kwargs,
-                    BoundArguments& bound) noexcept;
+bool bind_arguments(const ParameterTable& table, PyObject* args, PyObject* kwargs, BoundArguments& bound) noexcept;
 
 // Attaches the note "while processing '{}'" to the pending exception.
 void add_parameter_note(const char* parameter) noexcept;

@@ -27,16 +27,13 @@ void write_repr(Out& out, Date date) noexcept {
     out.put(')');
 }
 
-
 PyMethodDef methods[] = {
     {"from_days_since_unix_epoch",
-     as_method(class_method<from_days_parameters, from_days_since_unix_epoch, &invalid_date>),
-     fast_call | METH_CLASS,
+     as_method(class_method<from_days_parameters, from_days_since_unix_epoch, &invalid_date>), fast_call | METH_CLASS,
      "from_days_since_unix_epoch($cls, days)\n--\n\nCreate a Date from days since Unix epoch "
      "(1970-01-01).\n\nArgs:\n    days: Days since Unix epoch.\n\nReturns:\n    Date: A new Date "
      "instance.\n\nRaises:\n    ValueError: If the date is out of range."},
-    {"parse", as_method(class_method<parse_parameters, parse_date, &invalid_date_string>),
-     fast_call | METH_CLASS,
+    {"parse", as_method(class_method<parse_parameters, parse_date, &invalid_date_string>), fast_call | METH_CLASS,
      "parse($cls, s)\n--\n\nParse a date from ISO format (YYYY-MM-DD).\n\nArgs:\n    s: The string "
      "to parse.\n\nReturns:\n    Date: A new Date instance.\n\nRaises:\n    ValueError: If the "
      "string is not a valid date."},

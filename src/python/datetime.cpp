@@ -1,14 +1,15 @@
 // Python surface of DateTime: a UTC instant with nanosecond resolution.
 #include "entry.hpp"
-#include "kairodex/clock.hpp"
+
 #include "kairodex/datetime.hpp"
+
+#include "kairodex/clock.hpp"
 
 namespace kairodex::python {
 namespace {
 
 constexpr ParameterTable new_parameters{"DateTime", "__new__", {"date", "time"}, 2, 2};
-constexpr ParameterTable from_unix_timestamp_parameters{
-    "DateTime", "from_unix_timestamp", {"secs", "nanos"}, 2, 1};
+constexpr ParameterTable from_unix_timestamp_parameters{"DateTime", "from_unix_timestamp", {"secs", "nanos"}, 2, 1};
 constexpr ParameterTable add_duration_parameters{"DateTime", "add_duration", {"dur"}, 1, 1};
 constexpr ParameterTable difference_parameters{"DateTime", "difference", {"other"}, 1, 1};
 constexpr ParameterTable parse_parameters{"DateTime", "parse", {"s"}, 1, 1};
@@ -16,8 +17,8 @@ constexpr ParameterTable parse_parameters{"DateTime", "parse", {"s"}, 1, 1};
 constexpr Failure invalid_timestamp{"Invalid timestamp: {}"};
 constexpr Failure out_of_range{"DateTime out of range: {}"};
 constexpr Failure clock_failed{"Failed to get current time: {}"};
-constexpr Failure invalid_string{
-    "Invalid datetime string '{}'. Expected format: YYYY-MM-DDTHH:MM:SS[.fffffffff]Z", true};
+constexpr Failure invalid_string{"Invalid datetime string '{}'. Expected format: YYYY-MM-DDTHH:MM:SS[.fffffffff]Z",
+                                 true};
 
 constexpr DateTime combine(Date date, Time time) noexcept { return {date, time}; }
 
@@ -33,7 +34,6 @@ void write_repr(Out& out, DateTime value) noexcept {
     write_datetime(out, value);
     out.put("')");
 }
-
 
 PyMethodDef methods[] = {
     {"from_unix_timestamp",
@@ -57,8 +57,7 @@ PyMethodDef methods[] = {
      "datetimes (self - other)."},
     {"now_utc", as_method(class_method_noargs<now_utc, &clock_failed>), METH_NOARGS | METH_CLASS,
      "now_utc($cls)\n--\n\nGet the current UTC DateTime (requires std feature)."},
-    {"parse", as_method(class_method<parse_parameters, parse_datetime, &invalid_string>),
-     fast_call | METH_CLASS,
+    {"parse", as_method(class_method<parse_parameters, parse_datetime, &invalid_string>), fast_call | METH_CLASS,
      "parse($cls, s)\n--\n\nParse a DateTime from ISO 8601 / RFC 3339 UTC format.\n\nArgs:\n    s: The "
      "string to parse (e.g., \"2024-01-01T12:00:00Z\").\n\nReturns:\n    DateTime: A new DateTime "
      "instance.\n\nRaises:\n    ValueError: If the string is not a valid datetime."},

@@ -1,6 +1,7 @@
 // Python surface of Duration: a signed 128-bit count of nanoseconds with
 // exact arithmetic that refuses to wrap.
 #include "entry.hpp"
+
 #include "kairodex/duration.hpp"
 
 namespace kairodex::python {
@@ -32,14 +33,14 @@ PyObject* negative_slot(PyObject* self) noexcept {
 }
 
 PyMethodDef methods[] = {
-    {"seconds", as_method(class_method<seconds_parameters, duration_from_seconds>),
-     fast_call | METH_CLASS, "seconds($cls, secs)\n--\n\nCreate a duration from seconds."},
+    {"seconds", as_method(class_method<seconds_parameters, duration_from_seconds>), fast_call | METH_CLASS,
+     "seconds($cls, secs)\n--\n\nCreate a duration from seconds."},
     {"milliseconds", as_method(class_method<milliseconds_parameters, duration_from_milliseconds>),
      fast_call | METH_CLASS, "milliseconds($cls, ms)\n--\n\nCreate a duration from milliseconds."},
     {"microseconds", as_method(class_method<microseconds_parameters, duration_from_microseconds>),
      fast_call | METH_CLASS, "microseconds($cls, us)\n--\n\nCreate a duration from microseconds."},
-    {"nanoseconds", as_method(class_method<nanoseconds_parameters, duration_from_nanoseconds>),
-     fast_call | METH_CLASS, "nanoseconds($cls, ns)\n--\n\nCreate a duration from nanoseconds."},
+    {"nanoseconds", as_method(class_method<nanoseconds_parameters, duration_from_nanoseconds>), fast_call | METH_CLASS,
+     "nanoseconds($cls, ns)\n--\n\nCreate a duration from nanoseconds."},
     {"total_seconds", as_method(method_noargs<total_seconds>), METH_NOARGS,
      "total_seconds($self)\n--\n\nGet total seconds as a float."},
     {"total_nanos", as_method(method_noargs<count_of>), METH_NOARGS,
@@ -64,8 +65,7 @@ PyType_Slot slots[] = {
 }  // namespace
 
 extern const ClassSpec duration_class = {
-    "kairodex.Duration", "Duration", Py_TPFLAGS_DISALLOW_INSTANTIATION, slots,
-    instance_size<Duration>, nullptr,
+    "kairodex.Duration", "Duration", Py_TPFLAGS_DISALLOW_INSTANTIATION, slots, instance_size<Duration>, nullptr,
 };
 
 }  // namespace kairodex::python

@@ -7,14 +7,15 @@
 // operation select the conversion of each argument.
 #pragma once
 
+#include "binding.hpp"
+#include "convert.hpp"
+#include "hash_bytes.hpp"
+
 #include <functional>
 #include <tuple>
 #include <type_traits>
 #include <utility>
 
-#include "binding.hpp"
-#include "convert.hpp"
-#include "hash_bytes.hpp"
 #include "kairodex/text_buffer.hpp"
 #include "kairodex/value_hasher.hpp"
 

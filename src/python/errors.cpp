@@ -16,8 +16,7 @@ constexpr const char panic_doc[] =
 
 PyObject* panic_exception_type() noexcept {
     if (panic_type == nullptr) {
-        panic_type = PyErr_NewExceptionWithDoc("pyo3_runtime.PanicException", panic_doc,
-                                               PyExc_BaseException, nullptr);
+        panic_type = PyErr_NewExceptionWithDoc("pyo3_runtime.PanicException", panic_doc, PyExc_BaseException, nullptr);
         if (panic_type == nullptr) Py_FatalError("kairodex: cannot create PanicException");
     }
     return panic_type;
@@ -31,8 +30,7 @@ PyObject* raise_panic(const char* message) noexcept {
     return nullptr;
 }
 
-PyObject* raise_failure(const Failure& failure, CalendarError error,
-                        std::string_view argument) noexcept {
+PyObject* raise_failure(const Failure& failure, CalendarError error, std::string_view argument) noexcept {
     const std::string_view fill = failure.quote_argument ? argument : name_of(error);
     const std::string_view text = failure.message;
     const std::size_t hole = text.find("{}");
@@ -51,8 +49,7 @@ PyObject* raise_failure(const Failure& failure, CalendarError error,
     }
     PyObject* message = PyUnicodeWriter_Finish(writer);
     if (message == nullptr) return nullptr;
-    PyErr_SetObject(
-        failure.raises == Failure::Raises::OverflowError ? PyExc_OverflowError : PyExc_ValueError, message);
+    PyErr_SetObject(failure.raises == Failure::Raises::OverflowError ? PyExc_OverflowError : PyExc_ValueError, message);
     Py_DECREF(message);
     return nullptr;
 }
@@ -65,8 +62,7 @@ void raise_not_instance(PyObject* object, const char* expected) noexcept {
     PyObject* qualname = PyType_GetQualName(Py_TYPE(object));
     if (qualname == nullptr) {
         PyErr_Clear();
-        PyErr_Format(PyExc_TypeError, "'<failed to extract type name>' object is not an instance of '%s'",
-                     expected);
+        PyErr_Format(PyExc_TypeError, "'<failed to extract type name>' object is not an instance of '%s'", expected);
         return;
     }
     PyErr_Format(PyExc_TypeError, "'%U' object is not an instance of '%s'", qualname, expected);

@@ -45,13 +45,34 @@ struct ClassSpec {
 // The class of each core value type.
 template <class Value>
 struct ClassOf;
-template <> struct ClassOf<Weekday> { static constexpr ClassId id = ClassId::Weekday; };
-template <> struct ClassOf<Date> { static constexpr ClassId id = ClassId::Date; };
-template <> struct ClassOf<Time> { static constexpr ClassId id = ClassId::Time; };
-template <> struct ClassOf<Duration> { static constexpr ClassId id = ClassId::Duration; };
-template <> struct ClassOf<DateTime> { static constexpr ClassId id = ClassId::DateTime; };
-template <> struct ClassOf<UtcOffset> { static constexpr ClassId id = ClassId::UtcOffset; };
-template <> struct ClassOf<OffsetDateTime> { static constexpr ClassId id = ClassId::OffsetDateTime; };
+template <>
+struct ClassOf<Weekday> {
+    static constexpr ClassId id = ClassId::Weekday;
+};
+template <>
+struct ClassOf<Date> {
+    static constexpr ClassId id = ClassId::Date;
+};
+template <>
+struct ClassOf<Time> {
+    static constexpr ClassId id = ClassId::Time;
+};
+template <>
+struct ClassOf<Duration> {
+    static constexpr ClassId id = ClassId::Duration;
+};
+template <>
+struct ClassOf<DateTime> {
+    static constexpr ClassId id = ClassId::DateTime;
+};
+template <>
+struct ClassOf<UtcOffset> {
+    static constexpr ClassId id = ClassId::UtcOffset;
+};
+template <>
+struct ClassOf<OffsetDateTime> {
+    static constexpr ClassId id = ClassId::OffsetDateTime;
+};
 
 template <class Value>
 concept ValueClass = requires { ClassOf<Value>::id; };
@@ -202,8 +223,7 @@ struct Failure {
 };
 
 // Raises the failure's exception with the template filled in. Always returns null.
-PyObject* raise_failure(const Failure& failure, CalendarError error,
-                        std::string_view argument = {}) noexcept;
+PyObject* raise_failure(const Failure& failure, CalendarError error, std::string_view argument = {}) noexcept;
 
 // Raises the internal-failure exception with `message`. Always returns null.
 PyObject* raise_panic(const char* message) noexcept;

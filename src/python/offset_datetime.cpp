@@ -1,14 +1,14 @@
 // Python surface of OffsetDateTime: a UTC instant and the fixed offset it is
 // shown in.
 #include "entry.hpp"
+
 #include "kairodex/offset_datetime.hpp"
 
 namespace kairodex::python {
 namespace {
 
 constexpr ParameterTable from_utc_parameters{"OffsetDateTime", "from_utc", {"utc", "offset"}, 2, 2};
-constexpr ParameterTable from_local_parameters{
-    "OffsetDateTime", "from_local", {"date", "time", "offset"}, 3, 3};
+constexpr ParameterTable from_local_parameters{"OffsetDateTime", "from_local", {"date", "time", "offset"}, 3, 3};
 constexpr ParameterTable add_duration_parameters{"OffsetDateTime", "add_duration", {"dur"}, 1, 1};
 constexpr ParameterTable difference_parameters{"OffsetDateTime", "difference", {"other"}, 1, 1};
 constexpr ParameterTable parse_parameters{"OffsetDateTime", "parse", {"s"}, 1, 1};
@@ -51,8 +51,7 @@ PyMethodDef methods[] = {
      "from_utc($cls, utc, offset)\n--\n\nCreate an OffsetDateTime from a UTC DateTime and "
      "offset.\n\nArgs:\n    utc: A DateTime instance (in UTC).\n    offset: A UtcOffset "
      "instance.\n\nReturns:\n    OffsetDateTime: A new OffsetDateTime instance."},
-    {"from_local", as_method(class_method<from_local_parameters, from_local, &invalid_local>),
-     fast_call | METH_CLASS,
+    {"from_local", as_method(class_method<from_local_parameters, from_local, &invalid_local>), fast_call | METH_CLASS,
      "from_local($cls, date, time, offset)\n--\n\nCreate an OffsetDateTime from local date, time, "
      "and offset.\n\nArgs:\n    date: A Date instance (in local time).\n    time: A Time instance (in "
      "local time).\n    offset: A UtcOffset instance.\n\nReturns:\n    OffsetDateTime: A new "
@@ -64,8 +63,7 @@ PyMethodDef methods[] = {
      "unix_timestamp($self)\n--\n\nGet Unix timestamp (seconds since Unix epoch)."},
     {"unix_timestamp_nanos", as_method(method_noargs<instant_nanos>), METH_NOARGS,
      "unix_timestamp_nanos($self)\n--\n\nGet Unix timestamp in nanoseconds."},
-    {"add_duration", as_method(method<add_duration_parameters, add_duration_to, &out_of_range>),
-     fast_call,
+    {"add_duration", as_method(method<add_duration_parameters, add_duration_to, &out_of_range>), fast_call,
      "add_duration($self, dur)\n--\n\nAdd a duration.\n\nArgs:\n    dur: A Duration "
      "instance.\n\nReturns:\n    OffsetDateTime: A new OffsetDateTime instance.\n\nRaises:\n    "
      "ValueError: If the resulting datetime is out of range."},
@@ -73,8 +71,7 @@ PyMethodDef methods[] = {
      "difference($self, other)\n--\n\nCalculate the difference between two "
      "OffsetDateTimes.\n\nArgs:\n    other: Another OffsetDateTime instance.\n\nReturns:\n    "
      "Duration: The duration between the two datetimes (self - other)."},
-    {"parse", as_method(class_method<parse_parameters, parse_offset_datetime, &invalid_string>),
-     fast_call | METH_CLASS,
+    {"parse", as_method(class_method<parse_parameters, parse_offset_datetime, &invalid_string>), fast_call | METH_CLASS,
      "parse($cls, s)\n--\n\nParse an OffsetDateTime from RFC 3339 format.\n\nArgs:\n    s: The "
      "string to parse.\n\nReturns:\n    OffsetDateTime: A new OffsetDateTime instance.\n\nRaises:\n "
      "   ValueError: If the string is not valid."},
@@ -102,7 +99,7 @@ PyType_Slot slots[] = {
 }  // namespace
 
 extern const ClassSpec offset_datetime_class = {
-    "kairodex.OffsetDateTime", "OffsetDateTime", Py_TPFLAGS_DISALLOW_INSTANTIATION, slots,
+    "kairodex.OffsetDateTime",     "OffsetDateTime", Py_TPFLAGS_DISALLOW_INSTANTIATION, slots,
     instance_size<OffsetDateTime>, nullptr,
 };
 

@@ -1,7 +1,7 @@
 // The process-wide type objects, created on first use from each class's spec.
-#include <atomic>
-
 #include "frame.hpp"
+
+#include <atomic>
 
 namespace kairodex::python {
 
@@ -16,7 +16,8 @@ extern const ClassSpec offset_datetime_class;
 namespace {
 
 const ClassSpec* const specs[class_count] = {
-    &weekday_class, &date_class, &time_class, &duration_class, &datetime_class, &utc_offset_class, &offset_datetime_class,
+    &weekday_class,         &date_class, &time_class, &duration_class, &datetime_class, &utc_offset_class,
+    &offset_datetime_class,
 };
 
 // One lock per class. PyMutex releases the GIL while it waits, so a thread that
@@ -66,8 +67,7 @@ PyTypeObject* create(const ClassSpec& spec) noexcept {
         Py_DECREF(type);
         return nullptr;
     }
-    if (spec.add_class_attributes != nullptr &&
-        spec.add_class_attributes(reinterpret_cast<PyTypeObject*>(type)) < 0) {
+    if (spec.add_class_attributes != nullptr && spec.add_class_attributes(reinterpret_cast<PyTypeObject*>(type)) < 0) {
         Py_DECREF(type);
         return nullptr;
     }

@@ -1,6 +1,6 @@
-#include <cstring>
-
 #include "entry.hpp"
+
+#include <cstring>
 
 namespace kairodex::python {
 

@@ -1,12 +1,12 @@
 // Python surface of Time.
 #include "entry.hpp"
+
 #include "kairodex/time.hpp"
 
 namespace kairodex::python {
 namespace {
 
-constexpr ParameterTable new_parameters{
-    "Time", "__new__", {"hour", "minute", "second", "nanosecond"}, 4, 3};
+constexpr ParameterTable new_parameters{"Time", "__new__", {"hour", "minute", "second", "nanosecond"}, 4, 3};
 constexpr ParameterTable parse_parameters{"Time", "parse", {"s"}, 1, 1};
 
 constexpr Failure invalid_time{"Invalid time: {}"};
@@ -25,14 +25,12 @@ void write_repr(Out& out, Time time) noexcept {
     out.put(')');
 }
 
-
 PyMethodDef methods[] = {
     {"seconds_since_midnight", as_method(method_noargs<seconds_since_midnight>), METH_NOARGS,
      "seconds_since_midnight($self)\n--\n\nGet total seconds since midnight (ignoring nanoseconds)."},
     {"nanos_since_midnight", as_method(method_noargs<nanos_since_midnight>), METH_NOARGS,
      "nanos_since_midnight($self)\n--\n\nGet total nanoseconds since midnight."},
-    {"parse", as_method(class_method<parse_parameters, parse_time, &invalid_time_string>),
-     fast_call | METH_CLASS,
+    {"parse", as_method(class_method<parse_parameters, parse_time, &invalid_time_string>), fast_call | METH_CLASS,
      "parse($cls, s)\n--\n\nParse a time from ISO format (HH:MM:SS[.fffffffff]).\n\nArgs:\n    s: "
      "The string to parse.\n\nReturns:\n    Time: A new Time instance.\n\nRaises:\n    ValueError: "
      "If the string is not a valid time."},

@@ -1,5 +1,6 @@
 // Python surface of UtcOffset.
 #include "entry.hpp"
+
 #include "kairodex/utc_offset.hpp"
 
 namespace kairodex::python {
@@ -19,7 +20,6 @@ void write_repr(Out& out, UtcOffset offset) noexcept {
     put_signed(out, offset.seconds);
     out.put(')');
 }
-
 
 PyMethodDef methods[] = {
     {"from_seconds", as_method(class_method<from_seconds_parameters, offset_from_seconds, &invalid_offset>),
@@ -55,8 +55,7 @@ PyType_Slot slots[] = {
 }  // namespace
 
 extern const ClassSpec utc_offset_class = {
-    "kairodex.UtcOffset", "UtcOffset", Py_TPFLAGS_DISALLOW_INSTANTIATION, slots,
-    instance_size<UtcOffset>, nullptr,
+    "kairodex.UtcOffset", "UtcOffset", Py_TPFLAGS_DISALLOW_INSTANTIATION, slots, instance_size<UtcOffset>, nullptr,
 };
 
 }  // namespace kairodex::python

@@ -5,7 +5,7 @@
 namespace kairodex::python {
 namespace {
 
-constexpr const char* attribute_names[7] = {"MONDAY", "TUESDAY", "WEDNESDAY", "THURSDAY",
+constexpr const char* attribute_names[7] = {"MONDAY", "TUESDAY",  "WEDNESDAY", "THURSDAY",
                                             "FRIDAY", "SATURDAY", "SUNDAY"};
 
 template <class Out>
@@ -45,8 +45,8 @@ int add_class_attributes(PyTypeObject* type) noexcept {
 }  // namespace
 
 extern const ClassSpec weekday_class = {
-    "kairodex.Weekday", "Weekday", Py_TPFLAGS_DISALLOW_INSTANTIATION, slots,
-    instance_size<Weekday>, add_class_attributes,
+    "kairodex.Weekday",   "Weekday", Py_TPFLAGS_DISALLOW_INSTANTIATION, slots, instance_size<Weekday>,
+    add_class_attributes,
 };
 
 PyObject* weekday_objects[7] = {};

@@ -24,8 +24,9 @@ std::vector<DateTime> samples() {
         }
     }
     for (int i = 0; i < 2000; ++i) {
-        const auto days = static_cast<std::int64_t>(random() % (max_days_since_unix_epoch - min_days_since_unix_epoch + 1)) +
-                          min_days_since_unix_epoch;
+        const auto days =
+            static_cast<std::int64_t>(random() % (max_days_since_unix_epoch - min_days_since_unix_epoch + 1)) +
+            min_days_since_unix_epoch;
         // Half of them close together, so that equal dates get compared too.
         const std::int64_t near = static_cast<std::int64_t>(random() % 3);
         out.push_back({*from_days_since_unix_epoch(i % 2 ? days : near),

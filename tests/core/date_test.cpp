@@ -1,10 +1,10 @@
+#include "kairodex/date.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <random>
 #include <string>
-
-#include "kairodex/date.hpp"
 
 using namespace kairodex;
 
@@ -16,9 +16,8 @@ std::int64_t reference_days(std::int64_t y, int m, int d) {
     auto fdiv = [](std::int64_t a, std::int64_t b) { return floor_div(a, b); };
     auto leap = [](std::int64_t yy) { return (yy % 4 == 0 && yy % 100 != 0) || yy % 400 == 0; };
     static const int cumulative[] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
-    std::int64_t before_year =
-        365 * (y - 1970) + (fdiv(y - 1, 4) - fdiv(1969, 4)) - (fdiv(y - 1, 100) - fdiv(1969, 100)) +
-        (fdiv(y - 1, 400) - fdiv(1969, 400));
+    std::int64_t before_year = 365 * (y - 1970) + (fdiv(y - 1, 4) - fdiv(1969, 4)) -
+                               (fdiv(y - 1, 100) - fdiv(1969, 100)) + (fdiv(y - 1, 400) - fdiv(1969, 400));
     return before_year + cumulative[m - 1] + (m > 2 && leap(y)) + d - 1;
 }
 
@@ -31,8 +30,7 @@ std::string text_of(Date d) {
 }  // namespace
 
 TEST(LeapYear, GregorianRuleForEverySign) {
-    for (year_t y : {2000, 2024, 0, -4, -400, 400, 1600, 2147483600, -2147483600})
-        EXPECT_TRUE(is_leap_year(y)) << y;
+    for (year_t y : {2000, 2024, 0, -4, -400, 400, 1600, 2147483600, -2147483600}) EXPECT_TRUE(is_leap_year(y)) << y;
     for (year_t y : {1900, 2100, 2023, -100, -1, 1, 2147483647, -2147483647, INT32_MIN + 2})
         EXPECT_FALSE(is_leap_year(y)) << y;
     for (std::int64_t y = -100000; y <= 100000; ++y) {
@@ -64,18 +62,16 @@ TEST_P(DayCount, BothDirections) {
     EXPECT_EQ(*back, date);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Landmarks, DayCount,
-    testing::Values(KnownDay{{1970, 1, 1}, 0}, KnownDay{{1969, 12, 31}, -1},
-                    KnownDay{{2000, 3, 1}, 11017}, KnownDay{{1, 1, 1}, -719162},
-                    KnownDay{{0, 1, 1}, -719528}, KnownDay{{2024, 2, 29}, 19782},
-                    KnownDay{{INT32_MIN, 1, 1}, min_days_since_unix_epoch},
-                    KnownDay{{INT32_MAX, 12, 31}, max_days_since_unix_epoch}));
+INSTANTIATE_TEST_SUITE_P(Landmarks, DayCount,
+                         testing::Values(KnownDay{{1970, 1, 1}, 0}, KnownDay{{1969, 12, 31}, -1},
+                                         KnownDay{{2000, 3, 1}, 11017}, KnownDay{{1, 1, 1}, -719162},
+                                         KnownDay{{0, 1, 1}, -719528}, KnownDay{{2024, 2, 29}, 19782},
+                                         KnownDay{{INT32_MIN, 1, 1}, min_days_since_unix_epoch},
+                                         KnownDay{{INT32_MAX, 12, 31}, max_days_since_unix_epoch}));
 
 TEST(DayCount, OutsideTheRangeFails) {
-    for (std::int64_t days : {min_days_since_unix_epoch - 1, max_days_since_unix_epoch + 1,
-                              std::int64_t{INT64_MIN}, std::int64_t{INT64_MAX},
-                              std::int64_t{INT64_MIN} + 1, std::int64_t{-690527217032722},
+    for (std::int64_t days : {min_days_since_unix_epoch - 1, max_days_since_unix_epoch + 1, std::int64_t{INT64_MIN},
+                              std::int64_t{INT64_MAX}, std::int64_t{INT64_MIN} + 1, std::int64_t{-690527217032722},
                               std::int64_t{690527217032721}, std::int64_t{690527217032722}}) {
         auto r = from_days_since_unix_epoch(days);
         ASSERT_FALSE(r) << days;
@@ -100,8 +96,7 @@ TEST(DayCount, RoundTripOverTheWholeYearRange) {
 }
 
 TEST(DayCount, ConsecutiveDaysAroundEpochAndEnds) {
-    for (std::int64_t start : {std::int64_t{-800000}, min_days_since_unix_epoch,
-                               max_days_since_unix_epoch - 800000}) {
+    for (std::int64_t start : {std::int64_t{-800000}, min_days_since_unix_epoch, max_days_since_unix_epoch - 800000}) {
         auto prev = *from_days_since_unix_epoch(start);
         for (std::int64_t days = start + 1; days < start + 800000; ++days) {
             auto cur = *from_days_since_unix_epoch(days);
@@ -148,15 +143,14 @@ TEST_P(ParseDateAccepts, Reads) {
     ASSERT_TRUE(r) << GetParam().text;
     EXPECT_EQ(*r, GetParam().date);
 }
-INSTANTIATE_TEST_SUITE_P(
-    Grammar, ParseDateAccepts,
-    testing::Values(Parsed{"2024-03-07", {2024, 3, 7}}, Parsed{"+2024-03-07", {2024, 3, 7}},
-                    Parsed{"2024-3-7", {2024, 3, 7}}, Parsed{"02024-003-007", {2024, 3, 7}},
-                    Parsed{"2024-02-029", {2024, 2, 29}}, Parsed{"-0001-12-31", {-1, 12, 31}},
-                    Parsed{"-001-12-31", {-1, 12, 31}}, Parsed{"-0-1-1", {0, 1, 1}},
-                    Parsed{"1-1-1", {1, 1, 1}}, Parsed{"2147483647-12-31", {INT32_MAX, 12, 31}},
-                    Parsed{"-2147483648-01-01", {INT32_MIN, 1, 1}},
-                    Parsed{"0000000000000000000002024-000000000000000000012-31", {2024, 12, 31}}));
+INSTANTIATE_TEST_SUITE_P(Grammar, ParseDateAccepts,
+                         testing::Values(Parsed{"2024-03-07", {2024, 3, 7}}, Parsed{"+2024-03-07", {2024, 3, 7}},
+                                         Parsed{"2024-3-7", {2024, 3, 7}}, Parsed{"02024-003-007", {2024, 3, 7}},
+                                         Parsed{"2024-02-029", {2024, 2, 29}}, Parsed{"-0001-12-31", {-1, 12, 31}},
+                                         Parsed{"-001-12-31", {-1, 12, 31}}, Parsed{"-0-1-1", {0, 1, 1}},
+                                         Parsed{"1-1-1", {1, 1, 1}}, Parsed{"2147483647-12-31", {INT32_MAX, 12, 31}},
+                                         Parsed{"-2147483648-01-01", {INT32_MIN, 1, 1}},
+                                         Parsed{"0000000000000000000002024-000000000000000000012-31", {2024, 12, 31}}));
 
 class ParseDateRejects : public testing::TestWithParam<const char*> {};
 TEST_P(ParseDateRejects, Fails) {
@@ -164,14 +158,14 @@ TEST_P(ParseDateRejects, Fails) {
     ASSERT_FALSE(r) << GetParam();
     EXPECT_EQ(r.error(), CalendarError::InvalidDate);
 }
-INSTANTIATE_TEST_SUITE_P(
-    Grammar, ParseDateRejects,
-    testing::Values("", "7", "2024", "2024-03", "-2024-03", "2024-03-07-", "2024--07", "+-2024-03-07",
-                    " 2024-03-07", "2024-03-07 ", "2024-+3-07", "2024-03-+7", "2024-13-01",
-                    "2024-00-10", "2024-02-30", "2023-02-29", "2024-03-00", "2024/03/07",
-                    "2024-03-07T00:00:00Z", "2147483648-01-01", "-2147483649-01-01", "-", "+",
-                    "--1-1", "2024-03-", "-2024-03-", "99999999999999999999-01-01",
-                    "2024-0000000000000000000013-01", "\xef\xbc\x92\xef\xbc\x90\xef\xbc\x92\xef\xbc\x94-01-01"));
+INSTANTIATE_TEST_SUITE_P(Grammar, ParseDateRejects,
+                         testing::Values("", "7", "2024", "2024-03", "-2024-03", "2024-03-07-", "2024--07",
+                                         "+-2024-03-07", " 2024-03-07", "2024-03-07 ", "2024-+3-07", "2024-03-+7",
+                                         "2024-13-01", "2024-00-10", "2024-02-30", "2023-02-29", "2024-03-00",
+                                         "2024/03/07", "2024-03-07T00:00:00Z", "2147483648-01-01", "-2147483649-01-01",
+                                         "-", "+", "--1-1", "2024-03-", "-2024-03-", "99999999999999999999-01-01",
+                                         "2024-0000000000000000000013-01",
+                                         "\xef\xbc\x92\xef\xbc\x90\xef\xbc\x92\xef\xbc\x94-01-01"));
 
 TEST(DateText, Forms) {
     EXPECT_EQ(text_of({5, 1, 1}), "0005-01-01");
@@ -186,7 +180,8 @@ TEST(DateText, ReadsBackOverTheRange) {
     std::mt19937_64 rng(7);
     for (int i = 0; i < 100000; ++i) {
         auto days = min_days_since_unix_epoch +
-                    static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(max_days_since_unix_epoch - min_days_since_unix_epoch + 1));
+                    static_cast<std::int64_t>(
+                        rng() % static_cast<std::uint64_t>(max_days_since_unix_epoch - min_days_since_unix_epoch + 1));
         Date d = *from_days_since_unix_epoch(days);
         auto back = parse_date(text_of(d));
         ASSERT_TRUE(back);

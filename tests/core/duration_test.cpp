@@ -1,10 +1,10 @@
+#include "kairodex/duration.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <random>
 #include <string>
-
-#include "kairodex/duration.hpp"
 
 using namespace kairodex;
 
@@ -31,15 +31,15 @@ TEST_P(TotalSeconds, MatchesTheHostFloatDivision) {
     EXPECT_EQ(total_seconds(Duration{GetParam().nanos}), GetParam().seconds);
 }
 // Expected values are repr(float(n) / 1e9) as the host language prints them.
-INSTANTIATE_TEST_SUITE_P(
-    Known, TotalSeconds,
-    testing::Values(KnownSeconds{1, 1e-09}, KnownSeconds{0, 0.0},
-                    KnownSeconds{duration_from_milliseconds(1500).nanos, 1.5}, KnownSeconds{i128_max, 1.7014118346046924e+29},
-                    KnownSeconds{i128_min, -1.7014118346046924e+29},
-                    KnownSeconds{pow2(53) + 1, 9007199.254740993},
-                    KnownSeconds{pow2(60) + pow2(7) + 1, 1152921504.6068473},
-                    KnownSeconds{-pow2(100) - pow2(47), -1.2676506002282295e+21},
-                    KnownSeconds{pow2(96) - 1, 7.922816251426434e+19}));
+INSTANTIATE_TEST_SUITE_P(Known, TotalSeconds,
+                         testing::Values(KnownSeconds{1, 1e-09}, KnownSeconds{0, 0.0},
+                                         KnownSeconds{duration_from_milliseconds(1500).nanos, 1.5},
+                                         KnownSeconds{i128_max, 1.7014118346046924e+29},
+                                         KnownSeconds{i128_min, -1.7014118346046924e+29},
+                                         KnownSeconds{pow2(53) + 1, 9007199.254740993},
+                                         KnownSeconds{pow2(60) + pow2(7) + 1, 1152921504.6068473},
+                                         KnownSeconds{-pow2(100) - pow2(47), -1.2676506002282295e+21},
+                                         KnownSeconds{pow2(96) - 1, 7.922816251426434e+19}));
 
 TEST(NearestDouble, TiesGoToTheEvenSignificand) {
     using impl::nearest_double;
@@ -79,9 +79,8 @@ TEST(DurationArithmetic, ExactInsideAndOutOfRangeBeyond) {
     EXPECT_EQ(*negate(max), Duration{i128_min + 1});
     EXPECT_EQ(*negate(Duration{i128_min + 1}), max);
     EXPECT_EQ(*negate(Duration{0}), Duration{0});
-    for (auto r : {add(max, one), add(min, Duration{-1}), add(max, max), add(min, min),
-                   subtract(min, one), subtract(max, Duration{-1}), subtract(Duration{0}, min),
-                   subtract(max, min), negate(min)}) {
+    for (auto r : {add(max, one), add(min, Duration{-1}), add(max, max), add(min, min), subtract(min, one),
+                   subtract(max, Duration{-1}), subtract(Duration{0}, min), subtract(max, min), negate(min)}) {
         ASSERT_FALSE(r);
         EXPECT_EQ(r.error(), CalendarError::OutOfRange);
     }
@@ -93,10 +92,8 @@ TEST(DurationText, StrAndRepr) {
     EXPECT_EQ(text_of(Duration{0}, str), "Duration(0 ns)");
     EXPECT_EQ(text_of(Duration{-5}, str), "Duration(-5 ns)");
     EXPECT_EQ(text_of(Duration{1500000000}, repr), "Duration.nanoseconds(1500000000)");
-    EXPECT_EQ(text_of(Duration{i128_min}, repr),
-              "Duration.nanoseconds(-170141183460469231731687303715884105728)");
-    EXPECT_EQ(text_of(Duration{i128_max}, str),
-              "Duration(170141183460469231731687303715884105727 ns)");
+    EXPECT_EQ(text_of(Duration{i128_min}, repr), "Duration.nanoseconds(-170141183460469231731687303715884105728)");
+    EXPECT_EQ(text_of(Duration{i128_max}, str), "Duration(170141183460469231731687303715884105727 ns)");
 }
 
 static_assert(total_seconds(Duration{1500000000}) == 1.5);

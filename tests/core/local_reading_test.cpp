@@ -29,8 +29,9 @@ std::vector<Date> dates() {
     }
     std::mt19937_64 random(3);
     for (int i = 0; i < 500; ++i) {
-        const auto days = static_cast<std::int64_t>(random() % (max_days_since_unix_epoch - min_days_since_unix_epoch + 1)) +
-                          min_days_since_unix_epoch;
+        const auto days =
+            static_cast<std::int64_t>(random() % (max_days_since_unix_epoch - min_days_since_unix_epoch + 1)) +
+            min_days_since_unix_epoch;
         out.push_back(*from_days_since_unix_epoch(days));
     }
     return out;
@@ -40,7 +41,8 @@ std::vector<Date> dates() {
 
 TEST(LocalReading, OffsetsMoveTheFieldsAsTheCountsDo) {
     const std::int32_t offsets[] = {0, 1, -1, 3600, -3600, 19800, -34200, 50400, -50400, 86399, -86399, 86400, -86400};
-    const Time times[] = {{0, 0, 0, 0}, {0, 0, 0, 7}, {12, 30, 0, 5}, {23, 59, 59, 999999999}, {1, 0, 0, 0}, {22, 59, 59, 1}};
+    const Time times[] = {{0, 0, 0, 0}, {0, 0, 0, 7},   {12, 30, 0, 5}, {23, 59, 59, 999999999},
+                          {1, 0, 0, 0}, {22, 59, 59, 1}};
     for (const Date& date : dates()) {
         for (const Time& time : times) {
             const DateTime local{date, time};
@@ -55,7 +57,8 @@ TEST(LocalReading, OffsetsMoveTheFieldsAsTheCountsDo) {
                     continue;
                 }
                 ASSERT_EQ(made->utc, *utc);
-                ASSERT_TRUE(same(to_local(OffsetDateTime{local, offset}), from_unix_nanos(unix_timestamp_nanos(local) + shift)));
+                ASSERT_TRUE(same(to_local(OffsetDateTime{local, offset}),
+                                 from_unix_nanos(unix_timestamp_nanos(local) + shift)));
             }
         }
     }

@@ -1,10 +1,10 @@
+#include "kairodex/offset_datetime.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <random>
 #include <string>
-
-#include "kairodex/offset_datetime.hpp"
 
 using namespace kairodex;
 
@@ -48,8 +48,7 @@ TEST(OffsetDateTime, FromLocalAndBack) {
     EXPECT_EQ(v->utc, at({2024, 6, 1}, {7, 30, 0, 5}));
     EXPECT_EQ(*to_local(*v), at({2024, 6, 1}, {9, 30, 0, 5}));
     // Local readings at the ends of the years, pushed out of range by the offset.
-    EXPECT_EQ(from_local({INT32_MAX, 12, 31}, {23, 59, 59, 999999999}, {-1}).error(),
-              CalendarError::OutOfRange);
+    EXPECT_EQ(from_local({INT32_MAX, 12, 31}, {23, 59, 59, 999999999}, {-1}).error(), CalendarError::OutOfRange);
     EXPECT_EQ(from_local({INT32_MIN, 1, 1}, {0, 0, 0, 0}, {1}).error(), CalendarError::OutOfRange);
     EXPECT_TRUE(from_local({INT32_MIN, 1, 1}, {0, 0, 0, 0}, {-86400}));
 }
@@ -103,47 +102,53 @@ constexpr DateTime utc_0730 = june_first_0730;
 constexpr DateTime utc_0930 = at({2024, 6, 1}, {9, 30, 0, 0});
 INSTANTIATE_TEST_SUITE_P(
     Grammar, ParseOffsetDateTimeAccepts,
-    testing::Values(
-        ParsedOffset{"2024-06-01T09:30:00+02:00", utc_0730, 7200},
-        ParsedOffset{"2024-06-01 09:30:00.25-05:30", at({2024, 6, 1}, {15, 0, 0, 250000000}), -19800},
-        ParsedOffset{"2024-06-01T09:30:00Z", utc_0930, 0},
-        ParsedOffset{"2024-06-01T09:30:00z", utc_0930, 0},
-        ParsedOffset{"2024-06-01T09:30:00+0200", utc_0730, 7200},
-        ParsedOffset{"2024-06-01T09:30:00+02", utc_0730, 7200},
-        ParsedOffset{"2024-06-01T09:30:00+2:0", utc_0730, 7200},
-        ParsedOffset{"2024-06-01T09:30:00+02:", utc_0730, 7200},
-        ParsedOffset{"2024-06-01T09:30:00+00:03", at({2024, 6, 1}, {9, 27, 0, 0}), 180},
-        ParsedOffset{"2024-06-01T09:30:00+05:3", at({2024, 6, 1}, {4, 27, 0, 0}), 18180},
-        ParsedOffset{"2024-06-01T09:30:00-00:00", utc_0930, 0},
-        ParsedOffset{"2024-06-01T09:30:00+23:59", at({2024, 5, 31}, {9, 31, 0, 0}), 86340},
-        ParsedOffset{"-0001-12-31T23:00:00-01:00", at({0, 1, 1}, {0, 0, 0, 0}), -3600},
-        // White space of any script at either end, decoded as UTF-8.
-        ParsedOffset{" 2024-06-01T09:30:00Z\n", utc_0930, 0},
-        ParsedOffset{"\t\v\f\r 2024-06-01T09:30:00Z", utc_0930, 0},
-        ParsedOffset{"\xc2\xa0" "2024-06-01T09:30:00Z\xe3\x80\x80", utc_0930, 0},
-        ParsedOffset{"\xc2\x85\xe1\x9a\x80\xe2\x80\x80\xe2\x80\x8a" "2024-06-01T09:30:00Z"
-                     "\xe2\x80\xa8\xe2\x80\xa9\xe2\x80\xaf\xe2\x81\x9f", utc_0930, 0}));
+    testing::Values(ParsedOffset{"2024-06-01T09:30:00+02:00", utc_0730, 7200},
+                    ParsedOffset{"2024-06-01 09:30:00.25-05:30", at({2024, 6, 1}, {15, 0, 0, 250000000}), -19800},
+                    ParsedOffset{"2024-06-01T09:30:00Z", utc_0930, 0},
+                    ParsedOffset{"2024-06-01T09:30:00z", utc_0930, 0},
+                    ParsedOffset{"2024-06-01T09:30:00+0200", utc_0730, 7200},
+                    ParsedOffset{"2024-06-01T09:30:00+02", utc_0730, 7200},
+                    ParsedOffset{"2024-06-01T09:30:00+2:0", utc_0730, 7200},
+                    ParsedOffset{"2024-06-01T09:30:00+02:", utc_0730, 7200},
+                    ParsedOffset{"2024-06-01T09:30:00+00:03", at({2024, 6, 1}, {9, 27, 0, 0}), 180},
+                    ParsedOffset{"2024-06-01T09:30:00+05:3", at({2024, 6, 1}, {4, 27, 0, 0}), 18180},
+                    ParsedOffset{"2024-06-01T09:30:00-00:00", utc_0930, 0},
+                    ParsedOffset{"2024-06-01T09:30:00+23:59", at({2024, 5, 31}, {9, 31, 0, 0}), 86340},
+                    ParsedOffset{"-0001-12-31T23:00:00-01:00", at({0, 1, 1}, {0, 0, 0, 0}), -3600},
+                    // White space of any script at either end, decoded as UTF-8.
+                    ParsedOffset{" 2024-06-01T09:30:00Z\n", utc_0930, 0},
+                    ParsedOffset{"\t\v\f\r 2024-06-01T09:30:00Z", utc_0930, 0},
+                    ParsedOffset{"\xc2\xa0"
+                                 "2024-06-01T09:30:00Z\xe3\x80\x80",
+                                 utc_0930, 0},
+                    ParsedOffset{"\xc2\x85\xe1\x9a\x80\xe2\x80\x80\xe2\x80\x8a"
+                                 "2024-06-01T09:30:00Z"
+                                 "\xe2\x80\xa8\xe2\x80\xa9\xe2\x80\xaf\xe2\x81\x9f",
+                                 utc_0930, 0}));
 
 class ParseOffsetDateTimeRejects : public testing::TestWithParam<const char*> {};
-TEST_P(ParseOffsetDateTimeRejects, Fails) {
-    EXPECT_FALSE(parse_offset_datetime(GetParam())) << GetParam();
-}
+TEST_P(ParseOffsetDateTimeRejects, Fails) { EXPECT_FALSE(parse_offset_datetime(GetParam())) << GetParam(); }
 INSTANTIATE_TEST_SUITE_P(
     Grammar, ParseOffsetDateTimeRejects,
-    testing::Values(
-        "", " \n ", "2024-06-01T09:30:00", "2024-06-01t09:30:00Z", "2024-06-01T09:30:00+24:00",
-        "2024-06-01T09:30:00+02:60", "2024-06-01T09:30:00+2", "2024-06-01T09:30:00+02:00:00",
-        "2024-06-01T09:30:00+020000", "2024-06-01T09:30:00+0200:00", "2024-06-01T09:30:00+020",
-        "2024-06-01T09:30:00+02000", "2024-06-01T09:30:00+:30", "2024-06-01T09:30:00+002:00",
-        "2024-06-01T09:30:00+02:030", "2024-06-01T09:30:00+0a:00", "2024-06-01T09:30:00*02:00",
-        "2024-06-01T09:30:00ZZ", "2024-06-01T+02:00", "2024-06-01T09:30:00Z+02:00",
-        "2024-06-01T09:30:00 +02:00", "2024-02-30T09:30:00Z", "2024-06-0109:30:00Z",
-        // Only white space is trimmed, and only whole, well-formed code points.
-        "2024-06-01T09:30:00Z\xc2", "\xa0" "2024-06-01T09:30:00Z", "\xe3\x80" "2024-06-01T09:30:00Z",
-        "2024-06-01T09:30:00Z\x80\x80", "\xe0\x80\xa0" "2024-06-01T09:30:00Z",
-        "2024-06-01T09:30:00Z\xc0\xa0", "2024-06-01T09:30:00Z\xe2\x80\x8b",
-        // Representable local readings whose instant is not.
-        "2147483647-12-31T23:59:59-00:01", "-2147483648-01-01T00:00:00+00:01"));
+    testing::Values("", " \n ", "2024-06-01T09:30:00", "2024-06-01t09:30:00Z", "2024-06-01T09:30:00+24:00",
+                    "2024-06-01T09:30:00+02:60", "2024-06-01T09:30:00+2", "2024-06-01T09:30:00+02:00:00",
+                    "2024-06-01T09:30:00+020000", "2024-06-01T09:30:00+0200:00", "2024-06-01T09:30:00+020",
+                    "2024-06-01T09:30:00+02000", "2024-06-01T09:30:00+:30", "2024-06-01T09:30:00+002:00",
+                    "2024-06-01T09:30:00+02:030", "2024-06-01T09:30:00+0a:00", "2024-06-01T09:30:00*02:00",
+                    "2024-06-01T09:30:00ZZ", "2024-06-01T+02:00", "2024-06-01T09:30:00Z+02:00",
+                    "2024-06-01T09:30:00 +02:00", "2024-02-30T09:30:00Z", "2024-06-0109:30:00Z",
+                    // Only white space is trimmed, and only whole, well-formed code points.
+                    "2024-06-01T09:30:00Z\xc2",
+                    "\xa0"
+                    "2024-06-01T09:30:00Z",
+                    "\xe3\x80"
+                    "2024-06-01T09:30:00Z",
+                    "2024-06-01T09:30:00Z\x80\x80",
+                    "\xe0\x80\xa0"
+                    "2024-06-01T09:30:00Z",
+                    "2024-06-01T09:30:00Z\xc0\xa0", "2024-06-01T09:30:00Z\xe2\x80\x8b",
+                    // Representable local readings whose instant is not.
+                    "2147483647-12-31T23:59:59-00:01", "-2147483648-01-01T00:00:00+00:01"));
 
 TEST(OffsetDateTimeParse, TrimmingStopsAtTheFirstOtherCodePoint) {
     EXPECT_EQ(impl::trim_white_space(" \xc2\xa0x y\xe3\x80\x80 "), "x y");

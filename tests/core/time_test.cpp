@@ -1,10 +1,10 @@
+#include "kairodex/time.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <random>
 #include <string>
-
-#include "kairodex/time.hpp"
 
 using namespace kairodex;
 
@@ -40,18 +40,17 @@ TEST_P(ParseTimeAccepts, Reads) {
     ASSERT_TRUE(r) << GetParam().text;
     EXPECT_EQ(*r, GetParam().time);
 }
-INSTANTIATE_TEST_SUITE_P(
-    Grammar, ParseTimeAccepts,
-    testing::Values(ParsedTime{"12:30:45", {12, 30, 45, 0}},
-                    ParsedTime{"12:30:45.5", {12, 30, 45, 500000000}},
-                    ParsedTime{"12:30:45.000000001", {12, 30, 45, 1}},
-                    ParsedTime{"12:30:45.123456789", {12, 30, 45, 123456789}},
-                    ParsedTime{"12:30:45.000000000", {12, 30, 45, 0}},
-                    ParsedTime{"12:30:45.00000012", {12, 30, 45, 120}},
-                    ParsedTime{"1:2:3", {1, 2, 3, 0}}, ParsedTime{"001:002:003", {1, 2, 3, 0}},
-                    ParsedTime{"0000000000000000000000023:00059:0", {23, 59, 0, 0}},
-                    ParsedTime{"00:00:00", {0, 0, 0, 0}},
-                    ParsedTime{"23:59:59.999999999", {23, 59, 59, 999999999}}));
+INSTANTIATE_TEST_SUITE_P(Grammar, ParseTimeAccepts,
+                         testing::Values(ParsedTime{"12:30:45", {12, 30, 45, 0}},
+                                         ParsedTime{"12:30:45.5", {12, 30, 45, 500000000}},
+                                         ParsedTime{"12:30:45.000000001", {12, 30, 45, 1}},
+                                         ParsedTime{"12:30:45.123456789", {12, 30, 45, 123456789}},
+                                         ParsedTime{"12:30:45.000000000", {12, 30, 45, 0}},
+                                         ParsedTime{"12:30:45.00000012", {12, 30, 45, 120}},
+                                         ParsedTime{"1:2:3", {1, 2, 3, 0}}, ParsedTime{"001:002:003", {1, 2, 3, 0}},
+                                         ParsedTime{"0000000000000000000000023:00059:0", {23, 59, 0, 0}},
+                                         ParsedTime{"00:00:00", {0, 0, 0, 0}},
+                                         ParsedTime{"23:59:59.999999999", {23, 59, 59, 999999999}}));
 
 class ParseTimeRejects : public testing::TestWithParam<const char*> {};
 TEST_P(ParseTimeRejects, Fails) {
@@ -59,14 +58,13 @@ TEST_P(ParseTimeRejects, Fails) {
     ASSERT_FALSE(r) << GetParam();
     EXPECT_EQ(r.error(), CalendarError::InvalidTime);
 }
-INSTANTIATE_TEST_SUITE_P(
-    Grammar, ParseTimeRejects,
-    testing::Values("", "12", "12:30", "12:30:45:00", ":30:45", "12::45", "12:30:", "24:00:00",
-                    "12:60:00", "12:00:60", "12:30:45.", "12:30:45.1234567890", ".5",
-                    "12:30:45.5.5", "12:30:45,5", " 12:30:45", "12:30:45 ", "12:30:45Z",
-                    "12:30:45+01:00", "+1:2:3", "12:3a:45", "12.5:30:45", "12:30:-5",
-                    "99999999999999999999999:00:00", "12:30:45.-5", "12:30:45.+5",
-                    "\xef\xbc\x91:2:3"));
+INSTANTIATE_TEST_SUITE_P(Grammar, ParseTimeRejects,
+                         testing::Values("", "12", "12:30", "12:30:45:00", ":30:45", "12::45", "12:30:", "24:00:00",
+                                         "12:60:00", "12:00:60", "12:30:45.", "12:30:45.1234567890", ".5",
+                                         "12:30:45.5.5", "12:30:45,5", " 12:30:45", "12:30:45 ", "12:30:45Z",
+                                         "12:30:45+01:00", "+1:2:3", "12:3a:45", "12.5:30:45", "12:30:-5",
+                                         "99999999999999999999999:00:00", "12:30:45.-5", "12:30:45.+5",
+                                         "\xef\xbc\x91:2:3"));
 
 TEST(TimeText, Forms) {
     EXPECT_EQ(text_of({23, 59, 59, 0}), "23:59:59");
@@ -83,7 +81,7 @@ TEST(TimeText, ReadsBackForEveryFractionLength) {
                static_cast<std::uint8_t>(rng() % 60), static_cast<std::uint32_t>(rng() % 1000000000)};
         // Cut the fraction to a random number of digits so that short ones
         // are as common as long ones.
-        static constexpr std::uint32_t steps[] = {1,      10,      100,      1000,     10000,
+        static constexpr std::uint32_t steps[] = {1,      10,      100,      1000,      10000,
                                                   100000, 1000000, 10000000, 100000000, 1000000000};
         t.nanosecond -= t.nanosecond % steps[rng() % 10];
         auto back = parse_time(text_of(t));

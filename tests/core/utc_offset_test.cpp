@@ -1,9 +1,9 @@
+#include "kairodex/utc_offset.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
-
-#include "kairodex/utc_offset.hpp"
 
 using namespace kairodex;
 

@@ -1,9 +1,9 @@
+#include "kairodex/value_hasher.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <vector>
-
-#include "kairodex/value_hasher.hpp"
 
 using namespace kairodex;
 

@@ -21,14 +21,12 @@ inline Result<DateTime> now_utc() noexcept {
 #ifdef _WIN32
     FILETIME reading;
     GetSystemTimePreciseAsFileTime(&reading);
-    const std::uint64_t ticks =
-        (static_cast<std::uint64_t>(reading.dwHighDateTime) << 32) | reading.dwLowDateTime;
+    const std::uint64_t ticks = (static_cast<std::uint64_t>(reading.dwHighDateTime) << 32) | reading.dwLowDateTime;
     return from_filetime_ticks(ticks);
 #else
     timespec reading{};
     if (clock_gettime(CLOCK_REALTIME, &reading) != 0) return CalendarError::OutOfRange;
-    return from_clock_reading(static_cast<std::int64_t>(reading.tv_sec),
-                              static_cast<std::int64_t>(reading.tv_nsec));
+    return from_clock_reading(static_cast<std::int64_t>(reading.tv_sec), static_cast<std::int64_t>(reading.tv_nsec));
 #endif
 }
 

@@ -113,8 +113,7 @@ constexpr Result<Date> from_days_since_unix_epoch(std::int64_t days) noexcept {
     // Positions below 126464 are January or February: they belong to the next
     // civil year.
     const std::uint64_t bump = year_part < 126464 ? 1 : 0;
-    const std::uint64_t n = (static_cast<std::uint64_t>(years) & 3) * 512 +
-                            (bump ? 191360 : 977792) - year_part;
+    const std::uint64_t n = (static_cast<std::uint64_t>(years) & 3) * 512 + (bump ? 191360 : 977792) - year_part;
     const auto month = static_cast<month_t>(n >> 16);
     // 8619973866219416 = floor(2^64 / 2140): 2140 units make one day.
     const auto day = static_cast<day_t>(high64(n & 0xffff, 8619973866219416) + 1);
@@ -127,8 +126,8 @@ constexpr Result<Date> from_days_since_unix_epoch(std::int64_t days) noexcept {
 // that need no day count: the year with its sign bit flipped (signed order
 // as unsigned), then month and day.
 constexpr std::uint64_t calendar_order(Date date) noexcept {
-    return std::uint64_t{static_cast<std::uint32_t>(date.year) ^ 0x80000000u} << 16 |
-           std::uint64_t{date.month} << 8 | date.day;
+    return std::uint64_t{static_cast<std::uint32_t>(date.year) ^ 0x80000000u} << 16 | std::uint64_t{date.month} << 8 |
+           date.day;
 }
 
 constexpr Result<Date> add_days(Date date, std::int64_t days) noexcept {
@@ -147,15 +146,13 @@ constexpr Weekday weekday(Date date) noexcept {
 constexpr unsigned number_from_monday(Weekday weekday) noexcept { return weekday.number + 1u; }
 
 constexpr std::string_view name_of(Weekday weekday) noexcept {
-    constexpr std::string_view names[] = {"Monday", "Tuesday", "Wednesday", "Thursday",
-                                          "Friday", "Saturday", "Sunday"};
+    constexpr std::string_view names[] = {"Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday"};
     return names[weekday.number % 7];
 }
 
 // Day of the year, 1 ..= 366.
 constexpr std::uint16_t ordinal(Date date) noexcept {
-    constexpr std::uint16_t days_before_month[] = {0,   31,  59,  90,  120, 151,
-                                                   181, 212, 243, 273, 304, 334};
+    constexpr std::uint16_t days_before_month[] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
     const bool after_leap_day = date.month > 2 && is_leap_year(date.year);
     return static_cast<std::uint16_t>(days_before_month[date.month - 1] + date.day + after_leap_day);
 }
@@ -171,8 +168,7 @@ constexpr bool is_digit(char c) noexcept { return c >= '0' && c <= '9'; }
 // Reads a non-empty run of ASCII digits whose value may not pass `bound`. The
 // reader stops at the first digit that would pass it, so no digit string can
 // overflow, however long.
-constexpr bool read_bounded(std::string_view digits, std::uint64_t bound,
-                            std::uint64_t& value) noexcept {
+constexpr bool read_bounded(std::string_view digits, std::uint64_t bound, std::uint64_t& value) noexcept {
     if (digits.empty()) return false;
     std::uint64_t v = 0;
     for (char c : digits) {
@@ -225,14 +221,12 @@ constexpr std::size_t date_time_separator(std::string_view text) noexcept {
     if (year_field[0] == '+' || negative) year_field.remove_prefix(1);
     std::uint64_t year = 0, month = 0, day = 0;
     if (!impl::read_bounded(year_field, negative ? 2147483648u : 2147483647u, year) ||
-        !impl::read_bounded(text.substr(separators[0] + 1, separators[1] - separators[0] - 1), 12,
-                            month) ||
+        !impl::read_bounded(text.substr(separators[0] + 1, separators[1] - separators[0] - 1), 12, month) ||
         !impl::read_bounded(text.substr(separators[1] + 1), 31, day)) {
         return CalendarError::InvalidDate;
     }
     const auto signed_year = negative ? -static_cast<std::int64_t>(year) : static_cast<std::int64_t>(year);
-    return make_date(static_cast<year_t>(signed_year), static_cast<month_t>(month),
-                     static_cast<day_t>(day));
+    return make_date(static_cast<year_t>(signed_year), static_cast<month_t>(month), static_cast<day_t>(day));
 }
 
 }  // namespace impl

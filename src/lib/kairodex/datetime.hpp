@@ -64,8 +64,7 @@ constexpr Result<DateTime> from_unix_parts(std::int64_t seconds, std::int32_t ad
     if (!date) return date.error();
     return DateTime{*date, Time{static_cast<std::uint8_t>(second_of_day / 3600),
                                 static_cast<std::uint8_t>(second_of_day % 3600 / 60),
-                                static_cast<std::uint8_t>(second_of_day % 60),
-                                static_cast<std::uint32_t>(adjust)}};
+                                static_cast<std::uint8_t>(second_of_day % 60), static_cast<std::uint32_t>(adjust)}};
 }
 
 constexpr Result<DateTime> from_unix_nanos(i128 nanos) noexcept {
@@ -85,8 +84,7 @@ constexpr Result<DateTime> from_unix_nanos(i128 nanos) noexcept {
 
 // Seconds and a nanosecond count that may run past whole seconds either way:
 // (0, 1500000000) is 1.5 s after the epoch, (0, -1) one nanosecond before it.
-constexpr Result<DateTime> from_unix_timestamp(std::int64_t seconds,
-                                               std::int32_t nanoseconds = 0) noexcept {
+constexpr Result<DateTime> from_unix_timestamp(std::int64_t seconds, std::int32_t nanoseconds = 0) noexcept {
     // The carry is -3 ..= 2; its product with 10^9 needs 64 bits.
     const std::int64_t carry = floor_div<std::int64_t>(nanoseconds, nanos_per_second);
     const auto rest = static_cast<std::int32_t>(nanoseconds - carry * nanos_per_second);
@@ -118,8 +116,7 @@ constexpr Duration difference(DateTime a, DateTime b) noexcept {
 
 // A POSIX reading: whole seconds since the Unix epoch and the nanoseconds past
 // them, normally 0 ..= 999999999 (any value is taken at face value).
-constexpr Result<DateTime> from_clock_reading(std::int64_t seconds,
-                                              std::int64_t nanoseconds) noexcept {
+constexpr Result<DateTime> from_clock_reading(std::int64_t seconds, std::int64_t nanoseconds) noexcept {
     return from_unix_nanos(static_cast<i128>(seconds) * nanos_per_second + nanoseconds);
 }
 
@@ -165,8 +162,8 @@ constexpr WordLayout date_layout{0xFFF0F0FFF0F0F0F0, 0x2D30302D30303030, 0x00060
     const unsigned year = pair_at(date_pairs, 0) * 100 + pair_at(date_pairs, 2), month = pair_at(date_pairs, 5);
     Time time{};
     const std::size_t end = read_fixed_clock(text, 11, time);
-    const Result<Date> date = make_date(static_cast<year_t>(year), static_cast<month_t>(month),
-                                        static_cast<day_t>(day));
+    const Result<Date> date =
+        make_date(static_cast<year_t>(year), static_cast<month_t>(month), static_cast<day_t>(day));
     if (end == 0 || !date) return 0;
     value = DateTime{*date, time};
     return end;

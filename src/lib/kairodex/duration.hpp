@@ -32,9 +32,7 @@ constexpr Duration duration_from_microseconds(std::int64_t microseconds) noexcep
     return Duration{static_cast<i128>(microseconds) * 1000};
 }
 
-constexpr Duration duration_from_nanoseconds(i128 nanoseconds) noexcept {
-    return Duration{nanoseconds};
-}
+constexpr Duration duration_from_nanoseconds(i128 nanoseconds) noexcept { return Duration{nanoseconds}; }
 
 // ---------------------------------------------------------------------------
 // Conversion to binary64
@@ -47,8 +45,8 @@ namespace impl {
 // the same in constant evaluation and on every target.
 constexpr double nearest_double(u128 magnitude) noexcept {
     const auto high_word = static_cast<std::uint64_t>(magnitude >> 64);
-    const int bits = high_word != 0 ? 64 + std::bit_width(high_word)
-                                    : std::bit_width(static_cast<std::uint64_t>(magnitude));
+    const int bits =
+        high_word != 0 ? 64 + std::bit_width(high_word) : std::bit_width(static_cast<std::uint64_t>(magnitude));
     if (bits > 53) {
         const int drop = bits - 53;
         const u128 dropped = magnitude & ((u128{1} << drop) - 1);
@@ -71,8 +69,7 @@ constexpr double nearest_double(u128 magnitude) noexcept {
 // float(n) / 1e9.
 constexpr double total_seconds(Duration duration) noexcept {
     const bool negative = duration.nanos < 0;
-    const u128 magnitude = negative ? u128{0} - static_cast<u128>(duration.nanos)
-                                    : static_cast<u128>(duration.nanos);
+    const u128 magnitude = negative ? u128{0} - static_cast<u128>(duration.nanos) : static_cast<u128>(duration.nanos);
     const double value = impl::nearest_double(magnitude);
     return (negative ? -value : value) / 1e9;
 }
@@ -94,9 +91,7 @@ constexpr Result<Duration> subtract(Duration a, Duration b) noexcept {
 }
 
 // Only the most negative count has no negation.
-constexpr Result<Duration> negate(Duration duration) noexcept {
-    return subtract(Duration{0}, duration);
-}
+constexpr Result<Duration> negate(Duration duration) noexcept { return subtract(Duration{0}, duration); }
 
 // ---------------------------------------------------------------------------
 // Text

@@ -24,8 +24,7 @@ struct OffsetDateTime {
     // Equal values show the same local reading; ordering looks at the instant
     // only, so equivalent values may still differ in their offsets.
     friend constexpr bool operator==(const OffsetDateTime&, const OffsetDateTime&) = default;
-    friend constexpr std::weak_ordering operator<=>(const OffsetDateTime& a,
-                                                    const OffsetDateTime& b) noexcept {
+    friend constexpr std::weak_ordering operator<=>(const OffsetDateTime& a, const OffsetDateTime& b) noexcept {
         return a.utc <=> b.utc;
     }
 };
@@ -72,9 +71,9 @@ constexpr Result<DateTime> move_minutes(DateTime value, int minutes) noexcept {
     const Result<Date> date = step_day(value.date, step);
     if (!date) return date.error();
     const auto minute_of_day = static_cast<unsigned>(minute - step * 1440);
-    return DateTime{*date, Time{static_cast<std::uint8_t>(minute_of_day / 60),
-                                static_cast<std::uint8_t>(minute_of_day % 60), value.time.second,
-                                value.time.nanosecond}};
+    return DateTime{*date,
+                    Time{static_cast<std::uint8_t>(minute_of_day / 60), static_cast<std::uint8_t>(minute_of_day % 60),
+                         value.time.second, value.time.nanosecond}};
 }
 
 }  // namespace impl
@@ -96,9 +95,7 @@ constexpr Result<OffsetDateTime> add_duration(OffsetDateTime value, Duration dur
     return OffsetDateTime{*utc, value.offset};
 }
 
-constexpr Duration difference(OffsetDateTime a, OffsetDateTime b) noexcept {
-    return difference(a.utc, b.utc);
-}
+constexpr Duration difference(OffsetDateTime a, OffsetDateTime b) noexcept { return difference(a.utc, b.utc); }
 
 // ---------------------------------------------------------------------------
 // Text
@@ -187,20 +184,17 @@ constexpr CodePoint decode_back(std::string_view text) noexcept {
 // The Unicode White_Space property.
 constexpr bool is_white_space(char32_t c) noexcept {
     return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
-           (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F ||
-           c == 0x205F || c == 0x3000;
+           (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
 }
 
 constexpr std::string_view trim_white_space(std::string_view text) noexcept {
     // Printable ASCII at both ends, the usual case, is no white space.
     auto printable = [](char c) { return c > ' ' && c < '\x7f'; };
     if (!text.empty() && printable(text.front()) && printable(text.back())) return text;
-    for (CodePoint c = decode_front(text); c.length != 0 && is_white_space(c.value);
-         c = decode_front(text)) {
+    for (CodePoint c = decode_front(text); c.length != 0 && is_white_space(c.value); c = decode_front(text)) {
         text.remove_prefix(c.length);
     }
-    for (CodePoint c = decode_back(text); c.length != 0 && is_white_space(c.value);
-         c = decode_back(text)) {
+    for (CodePoint c = decode_back(text); c.length != 0 && is_white_space(c.value); c = decode_back(text)) {
         text.remove_suffix(c.length);
     }
     return text;
@@ -238,8 +232,7 @@ constexpr Result<UtcOffset> parse_offset(std::string_view text) noexcept {
         (!minutes_field.empty() && !read_bounded(minutes_field, 59, minutes))) {
         return CalendarError::InvalidDate;
     }
-    return offset_from_hours_minutes(positive, static_cast<std::uint8_t>(hours),
-                                     static_cast<std::uint8_t>(minutes));
+    return offset_from_hours_minutes(positive, static_cast<std::uint8_t>(hours), static_cast<std::uint8_t>(minutes));
 }
 
 // The general grammar, for the texts that the fixed layout does not take;

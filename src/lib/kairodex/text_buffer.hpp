@@ -44,9 +44,9 @@ class TextBuffer {
 // --- decimal writers -------------------------------------------------------
 
 // Writes `value` in decimal, padded on the left with zeros to `width` digits
-// (at most 39). Two-digit fields, most of every text form, take two puts. Digits are produced from the right; only those of a value
-// beyond 64 bits need 128-bit division, the rest are 64-bit divisions by 10,
-// which compile to multiplications.
+// (at most 39). Two-digit fields, most of every text form, take two puts. Digits are produced from the right; only
+// those of a value beyond 64 bits need 128-bit division, the rest are 64-bit divisions by 10, which compile to
+// multiplications.
 template <class Out>
 constexpr void put_unsigned(Out& out, u128 value, int width = 1) noexcept {
     if (width == 2 && value < 100) {

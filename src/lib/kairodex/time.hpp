@@ -57,8 +57,7 @@ constexpr std::uint64_t calendar_order(Time time) noexcept {
 namespace impl {
 
 // Scale of a fraction with i digits: 10^(9 - i), looked up by 9 - i.
-inline constexpr std::uint32_t fraction_scale[] = {1,      10,      100,      1000,     10000,
-                                                   100000, 1000000, 10000000, 100000000};
+inline constexpr std::uint32_t fraction_scale[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
 
 // Eight bytes of `text` from `at` as a little-endian word: one load at run
 // time on a little-endian machine, shifts otherwise.
@@ -77,10 +76,10 @@ constexpr std::uint64_t load_le64(std::string_view text, std::size_t at) noexcep
 
 // Eight bytes that must be digits or given separators, one mask per byte.
 struct WordLayout {
-    std::uint64_t high_mask;  // 0xF0 at a digit, 0xFF at a separator
-    std::uint64_t expected;   // 0x30 at a digit, the separator itself
-    std::uint64_t six;        // 0x06 at a digit: carries a digit above '9' out of 0x3_
-    std::uint64_t digit_high; // 0xF0 at a digit
+    std::uint64_t high_mask;   // 0xF0 at a digit, 0xFF at a separator
+    std::uint64_t expected;    // 0x30 at a digit, the separator itself
+    std::uint64_t six;         // 0x06 at a digit: carries a digit above '9' out of 0x3_
+    std::uint64_t digit_high;  // 0xF0 at a digit
 };
 
 // A digit has the high nibble 3 both as it is and plus 6; no byte carries
@@ -102,7 +101,8 @@ constexpr std::uint64_t digit_pairs(std::uint64_t word) noexcept {
 constexpr std::uint32_t eight_digits(std::uint64_t word) noexcept {
     word = word * 10 + (word >> 8);
     word = ((word & 0x000000FF000000FF) * (100 + (std::uint64_t{1000000} << 32)) +
-            ((word >> 16) & 0x000000FF000000FF) * (1 + (std::uint64_t{10000} << 32))) >> 32;
+            ((word >> 16) & 0x000000FF000000FF) * (1 + (std::uint64_t{10000} << 32))) >>
+           32;
     return static_cast<std::uint32_t>(word);
 }
 
@@ -110,13 +110,16 @@ constexpr std::uint32_t eight_digits(std::uint64_t word) noexcept {
 constexpr WordLayout time_layout{0xF0F0FFF0F0FFF0F0, 0x30303A30303A3030, 0x0606000606000606, 0xF0F000F0F000F0F0};
 
 // Byte `i` of a word of digit pairs.
-constexpr unsigned pair_at(std::uint64_t pairs, int i) noexcept { return static_cast<unsigned>(pairs >> (8 * i)) & 0xFF; }
+constexpr unsigned pair_at(std::uint64_t pairs, int i) noexcept {
+    return static_cast<unsigned>(pairs >> (8 * i)) & 0xFF;
+}
 
 // "HH:MM:SS" at `text[at]`, with an optional '.' and one to nine fraction
 // digits, read at fixed places into `time`. Returns where the reading ended,
 // or 0 when the text has another layout or a field out of range; the general
 // grammars take over then, and read whatever this reads the same way.
-[[gnu::always_inline]] constexpr std::size_t read_fixed_clock(std::string_view text, std::size_t at, Time& time) noexcept {
+[[gnu::always_inline]] constexpr std::size_t read_fixed_clock(std::string_view text, std::size_t at,
+                                                              Time& time) noexcept {
     if (text.size() < at + 8) return 0;
     const std::uint64_t word = load_le64(text, at);
     if (!matches(word, time_layout)) return 0;
@@ -145,9 +148,9 @@ constexpr unsigned pair_at(std::uint64_t pairs, int i) noexcept { return static_
             }
         }
     }
-    const Result<Time> checked = make_time(static_cast<std::uint8_t>(pair_at(pairs, 0)),
-                                           static_cast<std::uint8_t>(pair_at(pairs, 3)),
-                                           static_cast<std::uint8_t>(pair_at(pairs, 6)), fraction);
+    const Result<Time> checked =
+        make_time(static_cast<std::uint8_t>(pair_at(pairs, 0)), static_cast<std::uint8_t>(pair_at(pairs, 3)),
+                  static_cast<std::uint8_t>(pair_at(pairs, 6)), fraction);
     if (!checked) return 0;
     time = *checked;
     return end;
@@ -190,8 +193,8 @@ constexpr bool parse_fixed_time(std::string_view text, Result<Time>& time) noexc
         !impl::read_bounded(clock.substr(second + 1), 59, sec)) {
         return CalendarError::InvalidTime;
     }
-    return Time{static_cast<std::uint8_t>(hour), static_cast<std::uint8_t>(minute),
-                static_cast<std::uint8_t>(sec), static_cast<std::uint32_t>(nanosecond)};
+    return Time{static_cast<std::uint8_t>(hour), static_cast<std::uint8_t>(minute), static_cast<std::uint8_t>(sec),
+                static_cast<std::uint32_t>(nanosecond)};
 }
 
 }  // namespace impl

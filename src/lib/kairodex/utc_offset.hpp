@@ -41,9 +41,8 @@ constexpr bool is_utc(UtcOffset offset) noexcept { return offset.seconds == 0; }
 template <class Out>
 constexpr void write_offset(Out& out, UtcOffset offset) noexcept {
     out.put(offset.seconds >= 0 ? '+' : '-');
-    const std::uint32_t magnitude =
-        offset.seconds >= 0 ? static_cast<std::uint32_t>(offset.seconds)
-                            : 0u - static_cast<std::uint32_t>(offset.seconds);
+    const std::uint32_t magnitude = offset.seconds >= 0 ? static_cast<std::uint32_t>(offset.seconds)
+                                                        : 0u - static_cast<std::uint32_t>(offset.seconds);
     put_unsigned(out, magnitude / 3600, 2);
     out.put(':');
     put_unsigned(out, magnitude % 3600 / 60, 2);

@@ -49,16 +49,16 @@ class ValueHasher {
     }
 
   private:
-    static constexpr std::uint64_t rotl(std::uint64_t x, int b) noexcept {
-        return (x << b) | (x >> (64 - b));
-    }
+    static constexpr std::uint64_t rotl(std::uint64_t x, int b) noexcept { return (x << b) | (x >> (64 - b)); }
 
+    // clang-format off: the four lines of a SipHash round, as it is usually written
     constexpr void round() noexcept {
         v0_ += v1_; v1_ = rotl(v1_, 13); v1_ ^= v0_; v0_ = rotl(v0_, 32);
         v2_ += v3_; v3_ = rotl(v3_, 16); v3_ ^= v2_;
         v0_ += v3_; v3_ = rotl(v3_, 21); v3_ ^= v0_;
         v2_ += v1_; v1_ = rotl(v1_, 17); v1_ ^= v2_; v2_ = rotl(v2_, 32);
     }
+    // clang-format on
 
     constexpr void compress(std::uint64_t m) noexcept {
         v3_ ^= m;
