@@ -85,10 +85,10 @@ inline bool convert(PyObject* object, std::string_view& out) noexcept {
 // An instance of one of the module's classes (or a subtype): its value record.
 template <ValueClass Value>
 bool convert(PyObject* object, Value& out) noexcept {
-    PyTypeObject* type = type_object(ClassOf<Value>::id);
+    PyTypeObject* type = type_object(class_of<Value>);
     if (type == nullptr) return false;
     if (!is_instance(object, type)) {
-        raise_not_instance(object, class_name(ClassOf<Value>::id));
+        raise_not_instance(object, class_name(class_of<Value>));
         return false;
     }
     out = value_of<Value>(object);

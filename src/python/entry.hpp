@@ -221,7 +221,7 @@ Py_hash_t hash_slot(PyObject* self) noexcept {
 template <class Value, auto order_key>
 PyObject* richcompare_slot(PyObject* self, PyObject* other, int op) noexcept {
     Entry entry;
-    PyTypeObject* type = type_object(ClassOf<Value>::id);
+    PyTypeObject* type = type_object(class_of<Value>);
     if (type == nullptr) return nullptr;
     if (!is_instance(other, type)) Py_RETURN_NOTIMPLEMENTED;
     const Value& a = value_of<Value>(self);

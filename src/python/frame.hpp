@@ -9,6 +9,9 @@
 #include <atomic>
 #include <cstddef>
 #include <string_view>
+#include <tuple>
+#include <type_traits>
+#include <utility>
 
 #include "kairodex/calendar_error.hpp"
 #include "kairodex/date.hpp"
@@ -42,40 +45,25 @@ struct ClassSpec {
     int (*add_class_attributes)(PyTypeObject* type);
 };
 
-// The class of each core value type.
+// The core value type of each class, in ClassId order.
+using ClassValues = std::tuple<Weekday, Date, Time, Duration, DateTime, UtcOffset, OffsetDateTime>;
+static_assert(std::tuple_size_v<ClassValues> == class_count);
+
+// The place of `Value` in ClassValues, or -1 for a type that has no class.
 template <class Value>
-struct ClassOf;
-template <>
-struct ClassOf<Weekday> {
-    static constexpr ClassId id = ClassId::Weekday;
-};
-template <>
-struct ClassOf<Date> {
-    static constexpr ClassId id = ClassId::Date;
-};
-template <>
-struct ClassOf<Time> {
-    static constexpr ClassId id = ClassId::Time;
-};
-template <>
-struct ClassOf<Duration> {
-    static constexpr ClassId id = ClassId::Duration;
-};
-template <>
-struct ClassOf<DateTime> {
-    static constexpr ClassId id = ClassId::DateTime;
-};
-template <>
-struct ClassOf<UtcOffset> {
-    static constexpr ClassId id = ClassId::UtcOffset;
-};
-template <>
-struct ClassOf<OffsetDateTime> {
-    static constexpr ClassId id = ClassId::OffsetDateTime;
-};
+constexpr int class_index = []<std::size_t... I>(std::index_sequence<I...>) {
+    int index = -1;
+    ((std::is_same_v<Value, std::tuple_element_t<I, ClassValues>> ? (void)(index = static_cast<int>(I)) : (void)0),
+     ...);
+    return index;
+}(std::make_index_sequence<class_count>{});
 
 template <class Value>
-concept ValueClass = requires { ClassOf<Value>::id; };
+concept ValueClass = class_index<Value> >= 0;
+
+// The class of a core value type.
+template <ValueClass Value>
+constexpr ClassId class_of = static_cast<ClassId>(class_index<Value>);
 
 // The class's spec, defined in the class's own file.
 const ClassSpec& class_spec(ClassId id) noexcept;
@@ -185,7 +173,7 @@ PyObject* new_instance(PyTypeObject* type, const Value& value) noexcept {
 // A new instance of exactly the value's own class.
 template <ValueClass Value>
 PyObject* new_instance(const Value& value) noexcept {
-    PyTypeObject* type = type_object(ClassOf<Value>::id);
+    PyTypeObject* type = type_object(class_of<Value>);
     return type == nullptr ? nullptr : new_instance(type, value);
 }
 
