@@ -46,7 +46,7 @@ constexpr std::int64_t max_days_since_unix_epoch = 784351576776;   // 2147483647
 constexpr bool is_leap_year(year_t year) noexcept {
     auto y = static_cast<std::uint32_t>(year);
     const bool multiple_of_25 = y * 3264175145u + 85899345u < 171798691u;
-    return (y & (multiple_of_25 ? 15u : 3u)) == 0;
+    return multiple_of_25 ? (y & 15) == 0 : (y & 3) == 0;
 }
 
 // 31 for months 1, 3, 5, 7, 8, 10, 12 and 30 for 4, 6, 9, 11: the low bit of
