@@ -63,6 +63,9 @@ constexpr Result<DateTime> move_seconds(DateTime value, std::int64_t seconds) no
                                 static_cast<std::uint8_t>(second_of_day % 60), value.time.nanosecond}};
 }
 
+// "?HH:MM", first byte lowest; the sign byte is checked on its own.
+constexpr WordLayout offset_layout{0x0000F0F0FFF0F000, 0x000030303A303000, 0x0000060600060600, 0x0000F0F000F0F000};
+
 // `value` moved by whole minutes, less than a day either way, as offsets read
 // from text are: only the hour, the minute and at midnight the date change.
 constexpr Result<DateTime> move_minutes(DateTime value, int minutes) noexcept {
@@ -269,16 +272,20 @@ constexpr Result<OffsetDateTime> parse_offset_datetime(std::string_view text) no
     // The fixed layout first: it starts with a digit and ends with 'Z' or a
     // digit, so there is no white space to trim.
     if (DateTime local{}; const std::size_t end = impl::read_fixed_datetime(text, local)) {
-        const std::string_view zone = text.substr(end);
+        const std::size_t zone_size = text.size() - end;
         // At offset zero the local reading is the instant itself.
-        if (zone == "Z" || zone == "z") return OffsetDateTime{local, UtcOffset{0}};
-        // "+HH:MM" at fixed places: the instant is the local reading moved
-        // back by the offset's whole minutes.
-        if (zone.size() == 6 && (zone[0] == '+' || zone[0] == '-') && zone[3] == ':') {
-            const unsigned hours = impl::two_digits(zone, 1), minutes = impl::two_digits(zone, 4);
-            if (hours <= 23 && minutes <= 59) {
+        if (zone_size == 1 && (text[end] == 'Z' || text[end] == 'z')) return OffsetDateTime{local, UtcOffset{0}};
+        // "+HH:MM" as the last six bytes, read as one word: the instant is the
+        // local reading moved back by the offset's whole minutes.
+        if (zone_size == 6) {
+            const std::uint64_t zone = impl::load_le64(text, text.size() - 8) >> 16;
+            const auto sign = static_cast<unsigned char>(zone);
+            const std::uint64_t pairs = impl::digit_pairs(zone);
+            const unsigned hours = impl::pair_at(pairs, 1), minutes = impl::pair_at(pairs, 4);
+            if ((sign == '+' || sign == '-') && impl::matches(zone, impl::offset_layout) && hours <= 23 &&
+                minutes <= 59) {
                 const int offset_minutes = static_cast<int>(hours * 60 + minutes);
-                const bool positive = zone[0] == '+';
+                const bool positive = sign == '+';
                 const Result<DateTime> utc = impl::move_minutes(local, positive ? -offset_minutes : offset_minutes);
                 if (!utc) return CalendarError::OutOfRange;
                 return OffsetDateTime{*utc, UtcOffset{(positive ? 60 : -60) * offset_minutes}};
