@@ -195,9 +195,11 @@ def available(library):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--repeat", type=int, default=9, help="timed runs per statement (default 9)")
-    parser.add_argument("--target-ms", type=float, default=25.0,
-                        help="length of one timed run in ms (default 25)")
+    # Many short runs: on a shared machine a slow spell then spoils a few runs
+    # of each statement rather than whole rows.
+    parser.add_argument("--repeat", type=int, default=41, help="timed runs per statement (default 41)")
+    parser.add_argument("--target-ms", type=float, default=5.0,
+                        help="length of one timed run in ms (default 5)")
     parser.add_argument("--json", metavar="FILE", help="also write the results as JSON")
     args = parser.parse_args()
     target = args.target_ms / 1000
