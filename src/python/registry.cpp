@@ -29,9 +29,9 @@ PyMutex creation_locks[class_count];
 // already bound to the class. A classmethod descriptor makes a new bound
 // method object on every `Class.method` lookup; a bound method stored in the
 // dictionary is found and called as it is, by the interpreter's attribute
-// caches too. The method stays bound to the class when reached through an
-// instance, as before; the classes cannot be subclassed, so no other class
-// could have bound it.
+// caches too. Reached through an instance, it is the same method, bound to
+// the class; the classes cannot be subclassed, so no other class could need
+// its own binding.
 int bind_class_methods(PyTypeObject* type, const PyType_Slot* slots) noexcept {
     for (; slots->slot != 0; ++slots) {
         if (slots->slot != Py_tp_methods) continue;
