@@ -208,14 +208,6 @@ constexpr std::string_view trim_white_space(std::string_view text) noexcept {
 constexpr Result<UtcOffset> parse_offset(std::string_view text) noexcept {
     if (text.size() < 3) return CalendarError::InvalidDate;
     const bool positive = text[0] == '+';
-    // "+HH:MM" in range at fixed places; the general reading below agrees.
-    if (text.size() == 6 && text[3] == ':') {
-        const unsigned hours = two_digits(text, 1), minutes = two_digits(text, 4);
-        if (hours <= 23 && minutes <= 59) {
-            return offset_from_hours_minutes(positive, static_cast<std::uint8_t>(hours),
-                                             static_cast<std::uint8_t>(minutes));
-        }
-    }
     std::string_view body = text.substr(1);
     std::string_view hours_field, minutes_field;
     if (const std::size_t colon = body.find(':'); colon != std::string_view::npos) {
