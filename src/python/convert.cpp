@@ -86,18 +86,21 @@ bool convert_any(PyObject* object, std::int64_t& out) noexcept {
     return true;
 }
 
+// Through 16 little-endian bytes, so that the value crosses the same way
+// whatever the machine's byte order and whether i128 is built in.
 bool convert_any(PyObject* object, i128& out) noexcept {
     PyObject* index = PyNumber_Index(object);
     if (index == nullptr) return false;
-    i128 value = 0;
-    Py_ssize_t needed = PyLong_AsNativeBytes(index, &value, sizeof value, Py_ASNATIVEBYTES_NATIVE_ENDIAN);
+    Bytes16 value{};
+    const Py_ssize_t needed =
+        PyLong_AsNativeBytes(index, value.bytes, sizeof value.bytes, Py_ASNATIVEBYTES_LITTLE_ENDIAN);
     Py_DECREF(index);
     if (needed < 0) return false;
-    if (needed > static_cast<Py_ssize_t>(sizeof value)) {
+    if (needed > static_cast<Py_ssize_t>(sizeof value.bytes)) {
         PyErr_SetString(PyExc_OverflowError, "Python int larger than 128 bits");
         return false;
     }
-    out = value;
+    out = from_le_bytes(value);
     return true;
 }
 
@@ -137,7 +140,8 @@ bool convert_any(PyObject* object, std::string_view& out) noexcept {
 
 PyObject* to_python(i128 value) noexcept {
     if (value >= INT64_MIN && value <= INT64_MAX) return PyLong_FromLongLong(static_cast<long long>(value));
-    return PyLong_FromNativeBytes(&value, sizeof value, Py_ASNATIVEBYTES_NATIVE_ENDIAN);
+    const Bytes16 bytes = to_le_bytes(value);
+    return PyLong_FromNativeBytes(bytes.bytes, sizeof bytes.bytes, Py_ASNATIVEBYTES_LITTLE_ENDIAN);
 }
 
 }  // namespace kairodex::python

@@ -16,6 +16,15 @@
 #include "kairodex/calendar_error.hpp"
 #include "kairodex/date.hpp"
 
+#if defined(__ELF__) && defined(__has_attribute)
+#if __has_attribute(tls_model)
+#define KAIRODEX_INITIAL_EXEC_TLS __attribute__((tls_model("initial-exec")))
+#endif
+#endif
+#ifndef KAIRODEX_INITIAL_EXEC_TLS
+#define KAIRODEX_INITIAL_EXEC_TLS
+#endif
+
 namespace kairodex {
 struct Time;
 struct Duration;
@@ -231,9 +240,10 @@ class Entry {
 
   private:
     // Defined here with a constant initialiser, so no call needs a TLS wrapper,
-    // and in the initial-exec model, so no call needs __tls_get_addr: one word
-    // of static TLS, which the loader keeps in reserve for modules it opens.
-    __attribute__((tls_model("initial-exec"))) static inline constinit thread_local int depth_ = 0;
+    // and, on ELF systems, in the initial-exec model, so no call needs
+    // __tls_get_addr: one word of static TLS, which the loader keeps in
+    // reserve for modules it opens.
+    KAIRODEX_INITIAL_EXEC_TLS static inline constinit thread_local int depth_ = 0;
 };
 
 }  // namespace kairodex::python

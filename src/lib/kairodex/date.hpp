@@ -8,7 +8,7 @@
 
 #include "kairodex/calendar_error.hpp"
 #include "kairodex/text_buffer.hpp"
-#include "kairodex/wide_int.hpp"
+#include "kairodex/portable.hpp"
 
 namespace kairodex {
 
@@ -93,7 +93,7 @@ constexpr std::int64_t days_since_unix_epoch(Date date) noexcept {
 constexpr Result<Date> from_days_since_unix_epoch(std::int64_t days) noexcept {
     // 690527217032721 = 146097 * 4726498270 - 719469: the reference day.
     std::int64_t r = 0;
-    if (__builtin_sub_overflow(std::int64_t{690527217032721}, days, &r) || r < 0) {
+    if (sub_overflow(std::int64_t{690527217032721}, days, &r) || r < 0) {
         return CalendarError::OutOfRange;
     }
     const auto rev = static_cast<std::uint64_t>(r);
@@ -104,7 +104,7 @@ constexpr Result<Date> from_days_since_unix_epoch(std::int64_t days) noexcept {
     if (jul >= (std::uint64_t{1} << 63)) return CalendarError::OutOfRange;
     // 50504432782230121 = floor(2^66 / 1461) + 1: four-year cycles; the high
     // half counts years, the low half is the position within the year.
-    const u128 product = static_cast<u128>(jul) * 50504432782230121u;
+    const u128 product = multiply_wide(jul, 50504432782230121u);
     const auto hi = static_cast<std::uint64_t>(product >> 64);
     const auto lo = static_cast<std::uint64_t>(product);
     // 1890599307999 = 400 * 4726498270 - 1: the reference year.
@@ -132,7 +132,7 @@ constexpr std::uint64_t calendar_order(Date date) noexcept {
 
 constexpr Result<Date> add_days(Date date, std::int64_t days) noexcept {
     std::int64_t sum = 0;
-    if (__builtin_add_overflow(days_since_unix_epoch(date), days, &sum)) {
+    if (add_overflow(days_since_unix_epoch(date), days, &sum)) {
         return CalendarError::OutOfRange;
     }
     return from_days_since_unix_epoch(sum);
@@ -204,7 +204,7 @@ constexpr std::size_t date_time_separator(std::string_view text) noexcept {
 
 // The general grammar, for the texts that the fixed layout does not take;
 // out of line, so that the fixed layout inlines into its callers.
-[[gnu::noinline]] constexpr Result<Date> parse_date_general(std::string_view text) noexcept {
+KAIRODEX_NOINLINE constexpr Result<Date> parse_date_general(std::string_view text) noexcept {
     if (text.empty()) return CalendarError::InvalidDate;
     std::size_t separators[2] = {0, 0};
     int count = 0;

@@ -12,7 +12,7 @@
 #include "kairodex/duration.hpp"
 #include "kairodex/text_buffer.hpp"
 #include "kairodex/time.hpp"
-#include "kairodex/wide_int.hpp"
+#include "kairodex/portable.hpp"
 
 namespace kairodex {
 
@@ -89,7 +89,7 @@ constexpr Result<DateTime> from_unix_timestamp(std::int64_t seconds, std::int32_
     const std::int64_t carry = floor_div<std::int64_t>(nanoseconds, nanos_per_second);
     const auto rest = static_cast<std::int32_t>(nanoseconds - carry * nanos_per_second);
     std::int64_t total = 0;
-    if (__builtin_add_overflow(seconds, carry, &total)) return CalendarError::OutOfRange;
+    if (add_overflow(seconds, carry, &total)) return CalendarError::OutOfRange;
     return from_unix_parts(total, rest);
 }
 
@@ -99,7 +99,7 @@ constexpr Result<DateTime> from_unix_timestamp(std::int64_t seconds, std::int32_
 
 constexpr Result<DateTime> add_duration(DateTime value, Duration duration) noexcept {
     i128 nanos = 0;
-    if (__builtin_add_overflow(unix_timestamp_nanos(value), duration.nanos, &nanos)) {
+    if (add_overflow(unix_timestamp_nanos(value), duration.nanos, &nanos)) {
         return CalendarError::OutOfRange;
     }
     return from_unix_nanos(nanos);
@@ -151,7 +151,7 @@ constexpr WordLayout date_layout{0xFFF0F0FFF0F0F0F0, 0x2D30302D30303030, 0x00060
 // `value`. Returns the length read, or 0 when the text has another layout or
 // a field out of range; the general grammars take over then. Whatever this
 // reads, they read the same way.
-[[gnu::always_inline]] constexpr std::size_t read_fixed_datetime(std::string_view text, DateTime& value) noexcept {
+KAIRODEX_ALWAYS_INLINE constexpr std::size_t read_fixed_datetime(std::string_view text, DateTime& value) noexcept {
     if (text.size() < 19 || (text[10] != 'T' && text[10] != ' ')) return 0;
     // "YYYY-MM-" as one word, the day after it on its own, then the clock.
     const std::uint64_t date_word = load_le64(text, 0);
@@ -171,7 +171,7 @@ constexpr WordLayout date_layout{0xFFF0F0FFF0F0F0F0, 0x2D30302D30303030, 0x00060
 
 // The general grammar, for the texts that the fixed layout does not take;
 // out of line, so that the fixed layout inlines into its callers.
-[[gnu::noinline]] constexpr Result<DateTime> parse_datetime_general(std::string_view text) noexcept {
+KAIRODEX_NOINLINE constexpr Result<DateTime> parse_datetime_general(std::string_view text) noexcept {
     if (text.empty() || (text.back() != 'Z' && text.back() != 'z')) {
         return CalendarError::InvalidDate;
     }

@@ -8,7 +8,7 @@
 
 #include "kairodex/calendar_error.hpp"
 #include "kairodex/text_buffer.hpp"
-#include "kairodex/wide_int.hpp"
+#include "kairodex/portable.hpp"
 
 namespace kairodex {
 
@@ -80,13 +80,13 @@ constexpr double total_seconds(Duration duration) noexcept {
 
 constexpr Result<Duration> add(Duration a, Duration b) noexcept {
     i128 sum = 0;
-    if (__builtin_add_overflow(a.nanos, b.nanos, &sum)) return CalendarError::OutOfRange;
+    if (add_overflow(a.nanos, b.nanos, &sum)) return CalendarError::OutOfRange;
     return Duration{sum};
 }
 
 constexpr Result<Duration> subtract(Duration a, Duration b) noexcept {
     i128 difference = 0;
-    if (__builtin_sub_overflow(a.nanos, b.nanos, &difference)) return CalendarError::OutOfRange;
+    if (sub_overflow(a.nanos, b.nanos, &difference)) return CalendarError::OutOfRange;
     return Duration{difference};
 }
 

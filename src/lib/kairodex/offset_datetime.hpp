@@ -13,7 +13,7 @@
 #include "kairodex/duration.hpp"
 #include "kairodex/time.hpp"
 #include "kairodex/utc_offset.hpp"
-#include "kairodex/wide_int.hpp"
+#include "kairodex/portable.hpp"
 
 namespace kairodex {
 
@@ -232,7 +232,7 @@ constexpr Result<UtcOffset> parse_offset(std::string_view text) noexcept {
 
 // The general grammar, for the texts that the fixed layout does not take;
 // out of line, so that the fixed layout inlines into its callers.
-[[gnu::noinline]] constexpr Result<OffsetDateTime> parse_offset_datetime_general(std::string_view text) noexcept {
+KAIRODEX_NOINLINE constexpr Result<OffsetDateTime> parse_offset_datetime_general(std::string_view text) noexcept {
     text = impl::trim_white_space(text);
     const std::size_t separator = impl::date_time_separator(text);
     if (separator == std::string_view::npos) return CalendarError::InvalidDate;

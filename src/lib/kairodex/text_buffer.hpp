@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "kairodex/wide_int.hpp"
+#include "kairodex/portable.hpp"
 
 namespace kairodex {
 

@@ -59,19 +59,9 @@ namespace impl {
 // Scale of a fraction with i digits: 10^(9 - i), looked up by 9 - i.
 inline constexpr std::uint32_t fraction_scale[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
 
-// Eight bytes of `text` from `at` as a little-endian word: one load at run
-// time on a little-endian machine, shifts otherwise.
+// Eight bytes of `text` from `at` as a little-endian word.
 constexpr std::uint64_t load_le64(std::string_view text, std::size_t at) noexcept {
-    if (std::endian::native == std::endian::little && !std::is_constant_evaluated()) {
-        std::uint64_t word;
-        __builtin_memcpy(&word, text.data() + at, sizeof word);
-        return word;
-    }
-    std::uint64_t word = 0;
-    for (std::size_t i = 0; i < 8; ++i) {
-        word |= std::uint64_t{static_cast<unsigned char>(text[at + i])} << (8 * i);
-    }
-    return word;
+    return kairodex::load_le64(text.data() + at);
 }
 
 // Eight bytes that must be digits or given separators, one mask per byte.
@@ -118,7 +108,7 @@ constexpr unsigned pair_at(std::uint64_t pairs, int i) noexcept {
 // digits, read at fixed places into `time`. Returns where the reading ended,
 // or 0 when the text has another layout or a field out of range; the general
 // grammars take over then, and read whatever this reads the same way.
-[[gnu::always_inline]] constexpr std::size_t read_fixed_clock(std::string_view text, std::size_t at,
+KAIRODEX_ALWAYS_INLINE constexpr std::size_t read_fixed_clock(std::string_view text, std::size_t at,
                                                               Time& time) noexcept {
     if (text.size() < at + 8) return 0;
     const std::uint64_t word = load_le64(text, at);
@@ -168,7 +158,7 @@ constexpr bool parse_fixed_time(std::string_view text, Result<Time>& time) noexc
 
 // The general grammar, for the texts that the fixed layout does not take;
 // out of line, so that the fixed layout inlines into its callers.
-[[gnu::noinline]] constexpr Result<Time> parse_time_general(std::string_view text) noexcept {
+KAIRODEX_NOINLINE constexpr Result<Time> parse_time_general(std::string_view text) noexcept {
     std::string_view clock = text;
     std::uint64_t nanosecond = 0;
     if (const std::size_t dot = text.find('.'); dot != std::string_view::npos) {

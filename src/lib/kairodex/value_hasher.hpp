@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "kairodex/wide_int.hpp"
+#include "kairodex/portable.hpp"
 
 namespace kairodex {
 
