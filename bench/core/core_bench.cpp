@@ -471,6 +471,23 @@ void register_pairs() {
          },
          [&](std::size_t i) { return baseline::hash_datetime(in.datetimes[i]); });
     // clang-format on
+
+    // The 128-bit paths alone, without a baseline: bench/portable_cost.py
+    // reads them from a native and a portable-arithmetic build side by side.
+    auto single = [](const std::string& operation, auto ours) {
+        benchmark::RegisterBenchmark(operation + "/kairodex", [ours](benchmark::State& s) { run(s, ours); });
+    };
+    single("unix_timestamp_nanos", [&](std::size_t i) { return unix_timestamp_nanos(in.datetimes[i]); });
+    single("add_duration", [&](std::size_t i) {
+        return add_duration(in.datetimes[i], Duration{unix_timestamp_nanos(in.datetimes[(i + 1) & input_mask]) / 4});
+    });
+    single("difference", [&](std::size_t i) { return difference(in.datetimes[i], in.datetimes[(i + 1) & input_mask]); });
+    single("total_seconds", [&](std::size_t i) { return total_seconds(difference(in.datetimes[i], in.datetimes[0])); });
+    single("write_duration", [&](std::size_t i) {
+        TextBuffer<128> out;
+        write_duration_repr(out, difference(in.datetimes[i], in.datetimes[0]));
+        return out;
+    });
 }
 
 // The console output, then one line per pair: both times and their ratio.
