@@ -3,11 +3,12 @@
 // operands: every operation the core uses must give the same bits, and every
 // overflow test the same answer. Operands come from the input and from the
 // edges where carries, signs and overflows change.
+#include "fuzz_support.hpp"
+
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
 
-#include "fuzz_support.hpp"
 #include "kairodex/portable.hpp"
 
 namespace {
@@ -44,7 +45,9 @@ native_u128 pick(FuzzedDataProvider& in) {
                                      native_max};
     switch (in.ConsumeIntegralInRange<int>(0, 3)) {
     case 0: return edges[in.ConsumeIntegralInRange<std::size_t>(0, std::size(edges) - 1)];
-    case 1: return edges[in.ConsumeIntegralInRange<std::size_t>(0, std::size(edges) - 1)] + in.ConsumeIntegralInRange<int>(-2, 2);
+    case 1:
+        return edges[in.ConsumeIntegralInRange<std::size_t>(0, std::size(edges) - 1)] +
+               in.ConsumeIntegralInRange<int>(-2, 2);
     case 2: return in.ConsumeIntegral<std::uint64_t>();
     default: return native_u128{in.ConsumeIntegral<std::uint64_t>()} << 64 | in.ConsumeIntegral<std::uint64_t>();
     }

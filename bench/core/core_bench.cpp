@@ -481,7 +481,8 @@ void register_pairs() {
     single("add_duration", [&](std::size_t i) {
         return add_duration(in.datetimes[i], Duration{unix_timestamp_nanos(in.datetimes[(i + 1) & input_mask]) / 4});
     });
-    single("difference", [&](std::size_t i) { return difference(in.datetimes[i], in.datetimes[(i + 1) & input_mask]); });
+    single("difference",
+           [&](std::size_t i) { return difference(in.datetimes[i], in.datetimes[(i + 1) & input_mask]); });
     single("total_seconds", [&](std::size_t i) { return total_seconds(difference(in.datetimes[i], in.datetimes[0])); });
     single("write_duration", [&](std::size_t i) {
         TextBuffer<128> out;

@@ -10,9 +10,9 @@
 #include "kairodex/calendar_error.hpp"
 #include "kairodex/date.hpp"
 #include "kairodex/duration.hpp"
+#include "kairodex/portable.hpp"
 #include "kairodex/text_buffer.hpp"
 #include "kairodex/time.hpp"
-#include "kairodex/portable.hpp"
 
 namespace kairodex {
 

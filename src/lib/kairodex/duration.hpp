@@ -7,8 +7,8 @@
 #include <cstdint>
 
 #include "kairodex/calendar_error.hpp"
-#include "kairodex/text_buffer.hpp"
 #include "kairodex/portable.hpp"
+#include "kairodex/text_buffer.hpp"
 
 namespace kairodex {
 

@@ -11,9 +11,9 @@
 #include "kairodex/date.hpp"
 #include "kairodex/datetime.hpp"
 #include "kairodex/duration.hpp"
+#include "kairodex/portable.hpp"
 #include "kairodex/time.hpp"
 #include "kairodex/utc_offset.hpp"
-#include "kairodex/portable.hpp"
 
 namespace kairodex {
 

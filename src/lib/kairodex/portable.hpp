@@ -97,8 +97,7 @@ class UInt128 {
     // Like the builtin conversions: a negative value is taken modulo 2^128.
     template <std::integral T>
     constexpr UInt128(T value) noexcept  // NOLINT(google-explicit-constructor): as for built-in integers
-        : low_(static_cast<std::uint64_t>(value)),
-          high_(std::is_signed_v<T> && value < 0 ? ~std::uint64_t{0} : 0) {}
+        : low_(static_cast<std::uint64_t>(value)), high_(std::is_signed_v<T> && value < 0 ? ~std::uint64_t{0} : 0) {}
     constexpr explicit UInt128(const Int128& value) noexcept;
     static constexpr UInt128 from_words(std::uint64_t high, std::uint64_t low) noexcept {
         UInt128 value;
