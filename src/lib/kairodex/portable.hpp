@@ -411,14 +411,26 @@ struct Bytes16 {
     unsigned char bytes[16];
 };
 
+// On a little-endian machine both are a copy: the built-in integers are laid
+// out so, and the classes keep their low word first.
 constexpr Bytes16 to_le_bytes(i128 value) noexcept {
-    const auto bits = static_cast<u128>(value);
     Bytes16 out{};
+    if (std::endian::native == std::endian::little && !std::is_constant_evaluated()) {
+        static_assert(sizeof value == sizeof out.bytes);
+        std::memcpy(out.bytes, &value, sizeof out.bytes);
+        return out;
+    }
+    const auto bits = static_cast<u128>(value);
     for (int i = 0; i < 16; ++i) out.bytes[i] = static_cast<unsigned char>(bits >> (8 * i));
     return out;
 }
 
 constexpr i128 from_le_bytes(const Bytes16& in) noexcept {
+    if (std::endian::native == std::endian::little && !std::is_constant_evaluated()) {
+        i128 value{};
+        std::memcpy(&value, in.bytes, sizeof value);
+        return value;
+    }
     u128 bits = 0;
     for (int i = 15; i >= 0; --i) bits = (bits << 8) | u128{in.bytes[i]};
     return static_cast<i128>(bits);
