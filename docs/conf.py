@@ -11,7 +11,9 @@ import sys
 from pathlib import Path
 
 here = Path(__file__).resolve().parent
-sys.path[:0] = [str(here / "_ext")]
+sys.path[:0] = [str(here / "_ext"), str(here)]
+
+import charts  # noqa: E402  (docs/charts.py)
 
 project = "kairodex"
 author = "the kairodex developers"
@@ -26,7 +28,7 @@ extensions = [
 ]
 
 root_doc = "index"
-exclude_patterns = []
+exclude_patterns = ["_charts/*.rst"]
 templates_path = []
 language = "en"
 today_fmt = "%Y-%m-%d"
@@ -53,3 +55,5 @@ html_show_sourcelink = False
 html_copy_source = False
 html_last_updated_fmt = None
 
+# The charts of the performance page, from the committed benchmark figures.
+charts.draw(here / "data" / "compare.json", here / "_charts")
