@@ -160,7 +160,7 @@ def _summary(data: dict) -> str:
         f" {floors['floor: method, no arguments']:.1f} ns, an allocation (``object()``)"
         f" {floors['floor: allocation']:.1f} ns.",
     ] + [
-        f"- {row['name']}, the value made just before: kairodex {row['kairodex_min_ns']:.1f} ns, ``datetime``"
+        f"- ``{row['name']}``, the value made just before: kairodex {row['kairodex_min_ns']:.1f} ns, ``datetime``"
         f" {row['datetime_min_ns']:.1f} ns ({row['speedup']:.2f}x)."
         for row in data.get("fresh_hashes", [])
     ] + [""])
