@@ -1,0 +1,59 @@
+"""Sphinx configuration of the kairodex documentation.
+
+Built by `scripts/dev docs` (see scripts/docs) with the freshly built module
+importable: the API reference is autodoc of the module itself, its signatures
+and types from src/python/kairodex.pyi (docs/_ext/kairodex_stubs.py), and the
+performance charts are drawn from docs/data/compare.json on every build
+(docs/charts.py).
+"""
+
+import sys
+from pathlib import Path
+
+here = Path(__file__).resolve().parent
+sys.path[:0] = [str(here / "_ext"), str(here)]
+
+import charts  # noqa: E402  (docs/charts.py)
+
+project = "kairodex"
+author = "the kairodex developers"
+copyright = "the kairodex developers"
+release = version = "0.1.0"
+
+extensions = [
+    "sphinx.ext.autodoc",
+    "sphinx.ext.napoleon",
+    "sphinx.ext.doctest",
+    "kairodex_stubs",
+]
+
+root_doc = "index"
+exclude_patterns = ["_charts/*.rst"]
+templates_path = []
+language = "en"
+today_fmt = "%Y-%m-%d"
+
+# The module's docstrings use Google-style sections (Args, Returns, Raises).
+napoleon_google_docstring = True
+napoleon_numpy_docstring = False
+napoleon_use_rtype = False
+
+autodoc_member_order = "bysource"
+autodoc_typehints = "signature"
+autodoc_class_signature = "mixed"
+add_module_names = False
+python_use_unqualified_type_names = True
+
+# Every `>>>` block of the pages is a doctest, run by `-b doctest`.
+doctest_test_doctest_blocks = "default"
+doctest_global_setup = ""
+
+html_theme = "furo"
+html_title = "kairodex"
+html_static_path = []
+html_show_sourcelink = False
+html_copy_source = False
+html_last_updated_fmt = None
+
+# The charts of the performance page, from the committed benchmark figures.
+charts.draw(here / "data" / "compare.json", here / "_charts")
