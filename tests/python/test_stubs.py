@@ -3,7 +3,10 @@ declares, called with arguments of the declared types (by keyword wherever the
 stub allows it), returns the declared type. stubtest checks names and
 parameters but calls nothing, so it cannot see a wrong result type."""
 import ast
+import os
 import pathlib
+import subprocess
+import sys
 
 import kairodex
 import pytest
@@ -82,3 +85,19 @@ def test_member_returns_its_declared_type(cls_name, member):
             call = getattr(SAMPLES[cls_name], member.name)
         result = call(*positional, **keywords)
     assert type(result).__name__ == ast.unparse(member.returns)
+
+
+def test_type_checker_finds_the_stubs_beside_the_module(tmp_path):
+    """mypy, run where the module is importable (a build folder or an installed
+    wheel), reads the stubs: a wrong use is an error, a right one is not."""
+    pytest.importorskip("mypy")
+    (tmp_path / "use.py").write_text(
+        "from kairodex import Date\n"
+        "days: int = Date(2024, 1, 1).days_since_unix_epoch()\n"
+        "text: str = Date(2024, 1, 1).add_days(1)\n")
+    result = subprocess.run(
+        [sys.executable, "-m", "mypy", "--no-incremental", "--cache-dir", str(tmp_path / "cache"), "use.py"],
+        cwd=tmp_path, capture_output=True, text=True, timeout=300,
+        env={**os.environ, "PYTHONPATH": str(pathlib.Path(kairodex.__file__).parent)})
+    assert 'use.py:3: error: Incompatible types in assignment (expression has type "Date"' in result.stdout
+    assert "Found 1 error" in result.stdout, result.stdout
