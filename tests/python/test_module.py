@@ -33,6 +33,8 @@ def test_namespace_holds_registered_classes_in_order():
     public = {n for n in vars(kairodex) if not n.startswith("__")}
     assert public == set(names)  # no module-level functions or stray names
     assert kairodex.__doc__ == ""
+    # The version is the distribution's: importlib.metadata.version("kairodex").
+    assert not hasattr(kairodex, "__version__")
 
 
 def test_reimport_builds_new_module_with_same_types(monkeypatch):

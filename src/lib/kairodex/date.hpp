@@ -165,6 +165,17 @@ namespace impl {
 
 constexpr bool is_digit(char c) noexcept { return c >= '0' && c <= '9'; }
 
+// `text.substr(from, count)` without its out_of_range throw (a `from` past the
+// end gives the empty tail): the readers only pass places they found in the
+// text, and the throw is the one thing that would tie the module to the C++
+// library at run time.
+constexpr std::string_view part(std::string_view text, std::size_t from,
+                                std::size_t count = std::string_view::npos) noexcept {
+    if (from > text.size()) from = text.size();
+    const std::size_t rest = text.size() - from;
+    return std::string_view(text.data() + from, count < rest ? count : rest);
+}
+
 // Reads a non-empty run of ASCII digits whose value may not pass `bound`. The
 // reader stops at the first digit that would pass it, so no digit string can
 // overflow, however long.
@@ -216,13 +227,13 @@ KAIRODEX_NOINLINE constexpr Result<Date> parse_date_general(std::string_view tex
     }
     if (count != 2) return CalendarError::InvalidDate;
 
-    std::string_view year_field = text.substr(0, separators[0]);
+    std::string_view year_field = part(text, 0, separators[0]);
     const bool negative = year_field[0] == '-';
     if (year_field[0] == '+' || negative) year_field.remove_prefix(1);
     std::uint64_t year = 0, month = 0, day = 0;
     if (!impl::read_bounded(year_field, negative ? 2147483648u : 2147483647u, year) ||
-        !impl::read_bounded(text.substr(separators[0] + 1, separators[1] - separators[0] - 1), 12, month) ||
-        !impl::read_bounded(text.substr(separators[1] + 1), 31, day)) {
+        !impl::read_bounded(part(text, separators[0] + 1, separators[1] - separators[0] - 1), 12, month) ||
+        !impl::read_bounded(part(text, separators[1] + 1), 31, day)) {
         return CalendarError::InvalidDate;
     }
     const auto signed_year = negative ? -static_cast<std::int64_t>(year) : static_cast<std::int64_t>(year);

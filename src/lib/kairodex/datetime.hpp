@@ -178,8 +178,8 @@ KAIRODEX_NOINLINE constexpr Result<DateTime> parse_datetime_general(std::string_
     text.remove_suffix(1);
     std::size_t separator = impl::date_time_separator(text);
     if (separator == std::string_view::npos) return CalendarError::InvalidDate;
-    const Result<Date> date = parse_date(text.substr(0, separator));
-    const Result<Time> time = parse_time(text.substr(separator + 1));
+    const Result<Date> date = parse_date(impl::part(text, 0, separator));
+    const Result<Time> time = parse_time(impl::part(text, separator + 1));
     if (!date || !time) return CalendarError::InvalidDate;
     return DateTime{*date, *time};
 }

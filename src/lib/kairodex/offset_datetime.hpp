@@ -179,7 +179,7 @@ constexpr CodePoint decode_back(std::string_view text) noexcept {
         --start;
         if ((static_cast<unsigned char>(text[start]) & 0xC0) != 0x80) break;
     }
-    const CodePoint found = decode_front(text.substr(start));
+    const CodePoint found = decode_front(part(text, start));
     if (found.length != text.size() - start) return {0, 0};
     return found;
 }
@@ -208,17 +208,17 @@ constexpr std::string_view trim_white_space(std::string_view text) noexcept {
 constexpr Result<UtcOffset> parse_offset(std::string_view text) noexcept {
     if (text.size() < 3) return CalendarError::InvalidDate;
     const bool positive = text[0] == '+';
-    std::string_view body = text.substr(1);
+    std::string_view body = part(text, 1);
     std::string_view hours_field, minutes_field;
     if (const std::size_t colon = body.find(':'); colon != std::string_view::npos) {
-        hours_field = body.substr(0, colon);
-        minutes_field = body.substr(colon + 1);
+        hours_field = part(body, 0, colon);
+        minutes_field = part(body, colon + 1);
         if (hours_field.empty() || hours_field.size() > 2 || minutes_field.size() > 2) {
             return CalendarError::InvalidDate;
         }
     } else if (body.size() == 2 || body.size() == 4) {
-        hours_field = body.substr(0, 2);
-        minutes_field = body.substr(2);
+        hours_field = part(body, 0, 2);
+        minutes_field = part(body, 2);
     } else {
         return CalendarError::InvalidDate;
     }
@@ -236,10 +236,10 @@ KAIRODEX_NOINLINE constexpr Result<OffsetDateTime> parse_offset_datetime_general
     text = impl::trim_white_space(text);
     const std::size_t separator = impl::date_time_separator(text);
     if (separator == std::string_view::npos) return CalendarError::InvalidDate;
-    const Result<Date> date = parse_date(text.substr(0, separator));
+    const Result<Date> date = parse_date(part(text, 0, separator));
     if (!date) return CalendarError::InvalidDate;
 
-    std::string_view rest = text.substr(separator + 1);
+    std::string_view rest = part(text, separator + 1);
     Result<UtcOffset> offset = UtcOffset{0};
     if (!rest.empty() && (rest.back() == 'Z' || rest.back() == 'z')) {
         rest.remove_suffix(1);
@@ -248,8 +248,8 @@ KAIRODEX_NOINLINE constexpr Result<OffsetDateTime> parse_offset_datetime_general
         std::size_t end = rest.size();
         while (end > 0 && rest[end - 1] != '+' && rest[end - 1] != '-') --end;
         if (end == 0) return CalendarError::InvalidDate;
-        offset = impl::parse_offset(rest.substr(end - 1));
-        rest = rest.substr(0, end - 1);
+        offset = impl::parse_offset(part(rest, end - 1));
+        rest = part(rest, 0, end - 1);
     }
     const Result<Time> time = parse_time(rest);
     if (!time || !offset) return CalendarError::InvalidDate;

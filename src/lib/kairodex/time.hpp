@@ -162,8 +162,8 @@ KAIRODEX_NOINLINE constexpr Result<Time> parse_time_general(std::string_view tex
     std::string_view clock = text;
     std::uint64_t nanosecond = 0;
     if (const std::size_t dot = text.find('.'); dot != std::string_view::npos) {
-        clock = text.substr(0, dot);
-        const std::string_view fraction = text.substr(dot + 1);
+        clock = impl::part(text, 0, dot);
+        const std::string_view fraction = impl::part(text, dot + 1);
         // A second '.' inside the fraction is refused as a non-digit.
         if (fraction.size() > 9 || !impl::read_bounded(fraction, 999999999, nanosecond)) {
             return CalendarError::InvalidTime;
@@ -178,9 +178,9 @@ KAIRODEX_NOINLINE constexpr Result<Time> parse_time_general(std::string_view tex
     if (clock.find(':', second + 1) != std::string_view::npos) return CalendarError::InvalidTime;
 
     std::uint64_t hour = 0, minute = 0, sec = 0;
-    if (!impl::read_bounded(clock.substr(0, first), 23, hour) ||
-        !impl::read_bounded(clock.substr(first + 1, second - first - 1), 59, minute) ||
-        !impl::read_bounded(clock.substr(second + 1), 59, sec)) {
+    if (!impl::read_bounded(impl::part(clock, 0, first), 23, hour) ||
+        !impl::read_bounded(impl::part(clock, first + 1, second - first - 1), 59, minute) ||
+        !impl::read_bounded(impl::part(clock, second + 1), 59, sec)) {
         return CalendarError::InvalidTime;
     }
     return Time{static_cast<std::uint8_t>(hour), static_cast<std::uint8_t>(minute), static_cast<std::uint8_t>(sec),
