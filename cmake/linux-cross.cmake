@@ -22,6 +22,6 @@ if(KAIRODEX_CROSS_ROOT)
   # is used); headers and suffix are the target's. Debian's pyconfig.h includes
   # <TRIPLET/python3.15/pyconfig.h>, hence the root's /usr/include last.
   set(Python_INCLUDE_DIR ${KAIRODEX_CROSS_ROOT}/usr/include/python3.15 CACHE PATH "")
-  set(Python_SOABI cpython-315-${KAIRODEX_CROSS_TRIPLET} CACHE STRING "")
+  set(KAIRODEX_PYTHON_SOABI cpython-315-${KAIRODEX_CROSS_TRIPLET})
   set(CMAKE_CXX_FLAGS_INIT "-idirafter ${KAIRODEX_CROSS_ROOT}/usr/include")
 endif()
