@@ -1,9 +1,13 @@
 """Hostile arguments for every parameter: odd strings, odd integers, numpy
 scalars and None. Each must give its one expected exception, of exactly that
 type, with the parameter's note, and nothing else."""
-import numpy as np
 import pytest
 from kairodex import Date, DateTime, Duration, OffsetDateTime, Time, UtcOffset
+
+try:
+    import numpy as np
+except ImportError:  # not installed everywhere (the emulated roots): its cases drop out
+    np = None
 
 D = Date(2024, 1, 1)
 T = Time(12, 0, 0)
@@ -108,9 +112,11 @@ def test_value_of_another_class_for_every_parameter(label, call, params, index):
 def test_integer_lookalikes_give_the_same_value(label, call, params, index):
     value = params[index][2]
     expected = call_with(call, params, index, value)
-    lookalikes = [IntWithBadIndex(value), Index(value), np.array(value)]
-    lookalikes += [t(value) for t in (np.int8, np.int16, np.int32, np.int64, np.uint8, np.uint16,
-                                      np.uint32, np.uint64) if np.iinfo(t).max >= value]
+    lookalikes = [IntWithBadIndex(value), Index(value)]
+    if np is not None:
+        lookalikes += [np.array(value)]
+        lookalikes += [t(value) for t in (np.int8, np.int16, np.int32, np.int64, np.uint8, np.uint16,
+                                          np.uint32, np.uint64) if np.iinfo(t).max >= value]
     for lookalike in lookalikes:
         assert call_with(call, params, index, lookalike) == expected, type(lookalike)
 
@@ -128,16 +134,17 @@ def test_hostile_index(label, call, params, index):
     for huge in (2**200, -2**200):
         raises_exactly(OverflowError, name, attempt(Index(huge)), HUGE_INDEX_MESSAGE.get(kind))
         raises_exactly(OverflowError, name, attempt(huge), HUGE_INDEX_MESSAGE.get(kind))
-    for not_integer in (np.bool_(True), np.float64(1.0), np.array([1]), 1.0, "1", b"1"):
+    numpy_ones = (np.bool_(True), np.float64(1.0), np.array([1])) if np is not None else ()
+    for not_integer in numpy_ones + (1.0, "1", b"1"):
         raises_exactly(TypeError, name, attempt(not_integer))
 
 
 # --- bool ------------------------------------------------------------------
 
 @pytest.mark.parametrize("sign, expected", [
-    (True, 60), (False, -60), (np.bool_(True), 60), (np.bool_(False), -60), (np.True_, 60),
-    (np.array(True)[()], 60),
-])
+    (True, 60), (False, -60),
+] + ([(np.bool_(True), 60), (np.bool_(False), -60), (np.True_, 60), (np.array(True)[()], 60)]
+     if np is not None else []))
 def test_bool_accepts_python_and_numpy_bools(sign, expected):
     assert UtcOffset.from_hours_minutes(sign, 0, 1).as_seconds() == expected
     assert UtcOffset.from_hours_minutes(sign_positive=sign, hours=0, minutes=1).as_seconds() == expected
@@ -149,9 +156,9 @@ class Truthy:
 
 
 @pytest.mark.parametrize("sign, type_name", [
-    (1, "int"), (0, "int"), (np.int64(1), "int64"), (np.uint8(0), "uint8"), (np.array(True), "ndarray"),
+    (1, "int"), (0, "int"),
     ("True", "str"), (1.0, "float"), (Truthy(), "Truthy"), (IntWithBadIndex(1), "IntWithBadIndex"),
-])
+] + ([(np.int64(1), "int64"), (np.uint8(0), "uint8"), (np.array(True), "ndarray")] if np is not None else []))
 def test_bool_refuses_everything_else(sign, type_name):
     raises_exactly(TypeError, "sign_positive", lambda: UtcOffset.from_hours_minutes(sign, 1, 0),
                    f"'{type_name}' object is not an instance of 'bool'")
@@ -211,8 +218,11 @@ class Text(str):
 def test_text_lookalikes_are_read_as_their_characters(parse, valid, message):
     expected = parse(valid)
     assert parse(Text(valid)) == expected
-    assert parse(np.str_(valid)) == expected
-    for not_text in (valid.encode(), bytearray(valid.encode()), memoryview(valid.encode()), np.bytes_(valid)):
+    not_texts = [valid.encode(), bytearray(valid.encode()), memoryview(valid.encode())]
+    if np is not None:
+        assert parse(np.str_(valid)) == expected
+        not_texts.append(np.bytes_(valid))
+    for not_text in not_texts:
         raises_exactly(TypeError, "s", lambda: parse(not_text),
                        f"'{type(not_text).__name__}' object is not an instance of 'str'")
 
@@ -252,7 +262,9 @@ def test_offset_datetime_trims_a_megabyte_of_white_space():
 
 # --- operators -------------------------------------------------------------
 
-HOSTILE_OPERANDS = [None, 1, np.int64(1), np.float64(1.0), np.bool_(True), np.array(1), "1", DT]
+HOSTILE_OPERANDS = [None, 1, "1", DT]
+if np is not None:
+    HOSTILE_OPERANDS += [np.int64(1), np.float64(1.0), np.bool_(True), np.array(1)]
 
 
 @pytest.mark.parametrize("operand", HOSTILE_OPERANDS, ids=repr)

@@ -5,9 +5,13 @@ import gc
 import importlib
 import sys
 
-import numpy as np
 import pytest
 from kairodex import Date, DateTime, Duration, OffsetDateTime, Time, UtcOffset, Weekday
+
+try:
+    import numpy as np
+except ImportError:  # not installed everywhere (the emulated roots): its operations drop out
+    np = None
 
 RUNS = 1000
 TOLERANCE = 100  # blocks; a leak of one block per call shows as a thousand
@@ -81,8 +85,7 @@ OPERATIONS = [
                                   LAST.difference(DT), DT.date, DT.time), None),
     ("DateTime.protocols", lambda: (str(LAST), repr(LAST), hash(DT), DT == LAST, DT < LAST), None),
     # UtcOffset
-    ("UtcOffset", lambda: (UtcOffset.from_seconds(-86400), UtcOffset.from_hours_minutes(False, 5, 30),
-                           UtcOffset.from_hours_minutes(np.bool_(True), 1, 0)), None),
+    ("UtcOffset", lambda: (UtcOffset.from_seconds(-86400), UtcOffset.from_hours_minutes(False, 5, 30)), None),
     ("UtcOffset.methods", lambda: (OFF.as_seconds(), OFF.is_utc()), None),
     ("UtcOffset.protocols", lambda: (str(OFF), repr(OFF), hash(OFF), OFF == OFF, OFF < OFF), None),
     # OffsetDateTime
@@ -123,7 +126,6 @@ OPERATIONS = [
     ("i128-range", lambda: Duration.nanoseconds(2**127), OverflowError),
     ("i128-index", lambda: Duration.nanoseconds(Index(-2**200)), OverflowError),
     ("bool-wrong-type", lambda: UtcOffset.from_hours_minutes(1, 1, 0), TypeError),
-    ("bool-numpy-int", lambda: UtcOffset.from_hours_minutes(np.int64(1), 1, 0), TypeError),
     ("str-wrong-type", lambda: Time.parse(b"12:00:00"), TypeError),
     ("str-surrogate", lambda: OffsetDateTime.parse("2024-06-01T09:30:00\udc00"), UnicodeEncodeError),
     ("instance-none", lambda: DateTime(D, None), TypeError),
@@ -156,9 +158,15 @@ OPERATIONS = [
     ("not-implemented-order-offset", lambda: ODT >= DT, TypeError),
     ("not-implemented-add", lambda: DUR + 1, TypeError),
     ("not-implemented-radd", lambda: 1 + DUR, TypeError),
-    ("not-implemented-sub", lambda: DUR - np.int64(1), TypeError),
+    ("not-implemented-sub", lambda: DUR - "1", TypeError),
     ("unsupported-weekday-order", lambda: Weekday.MONDAY < Weekday.TUESDAY, TypeError),
 ]
+if np is not None:
+    OPERATIONS += [
+        ("UtcOffset-numpy-bool", lambda: UtcOffset.from_hours_minutes(np.bool_(True), 1, 0), None),
+        ("bool-numpy-int", lambda: UtcOffset.from_hours_minutes(np.int64(1), 1, 0), TypeError),
+        ("not-implemented-sub-numpy", lambda: DUR - np.int64(1), TypeError),
+    ]
 
 TRACKED = [Weekday, Date, Time, Duration, DateTime, UtcOffset, OffsetDateTime] + [
     getattr(Weekday, day) for day in ("MONDAY", "TUESDAY", "WEDNESDAY", "THURSDAY", "FRIDAY", "SATURDAY", "SUNDAY")

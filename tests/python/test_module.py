@@ -81,7 +81,7 @@ by_id = {r[0]: r for r in records}
 out["records"] = records
 out["name"] = ctypes.string_at(by_id[100][3]).decode()
 out["doc"] = ctypes.string_at(by_id[101][3]).decode()
-out["abi"] = list(struct.unpack("<BBHII", ctypes.string_at(by_id[109][3], 12)))
+out["abi"] = list(struct.unpack("=BBHII", ctypes.string_at(by_id[109][3], 12)))
 
 api = ctypes.pythonapi
 api.PyModule_FromSlotsAndSpec.restype = ctypes.py_object
