@@ -7,14 +7,17 @@ and prints the medians of both side by side.
 import json
 import subprocess
 import sys
+import tempfile
 
 
 def medians(binary):
-    result = subprocess.run(
-        [binary, "--benchmark_filter=/kairodex", "--benchmark_repetitions=5", "--benchmark_min_time=0.05s",
-         "--benchmark_display_aggregates_only=true", "--benchmark_format=json"],
-        check=True, capture_output=True, text=True)
-    runs = json.loads(result.stdout[result.stdout.index("{"):])["benchmarks"]
+    with tempfile.NamedTemporaryFile(suffix=".json") as out:
+        subprocess.run(
+            [binary, "--benchmark_filter=/kairodex", "--benchmark_repetitions=5", "--benchmark_min_time=0.05s",
+             "--benchmark_display_aggregates_only=true", f"--benchmark_out={out.name}",
+             "--benchmark_out_format=json"],
+            check=True, capture_output=True, text=True)
+        runs = json.load(open(out.name))["benchmarks"]
     return {run["run_name"].removesuffix("/kairodex"): run["cpu_time"]
             for run in runs if run.get("aggregate_name") == "median"}
 
