@@ -93,10 +93,11 @@ PyTypeObject* create_type_object(ClassId id) noexcept {
     PyMutex_Unlock(&creation_locks[index]);
     if (type != nullptr) return type;
 
-    PyErr_WriteUnraisable(nullptr);
+    // The failure is reported as unraisable and the internal-failure exception
+    // raised in its place; where that cannot be created, the failure propagates.
     char message[96];
     PyOS_snprintf(message, sizeof message, "failed to create type object for `%s`", specs[index]->name);
-    raise_panic(message);
+    raise_panic(message, Pending::Report);
     return nullptr;
 }
 
