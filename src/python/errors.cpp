@@ -87,6 +87,9 @@ void raise_not_instance(PyObject* object, const char* expected) noexcept {
     }
     PyObject* qualname = PyType_GetQualName(Py_TYPE(object));
     if (qualname == nullptr) {
+        // Where memory ran out, that is the error to raise; a name that cannot
+        // be read (not UTF-8) is left out of the message.
+        if (PyErr_ExceptionMatches(PyExc_MemoryError)) return;
         PyErr_Clear();
         PyErr_Format(PyExc_TypeError, "'<failed to extract type name>' object is not an instance of '%s'", expected);
         return;

@@ -224,7 +224,8 @@ enum class Pending : std::uint8_t { Drop, Report };
 // exception set.
 PyObject* raise_panic(const char* message, Pending pending = Pending::Drop) noexcept;
 
-// Raises TypeError "'{}' object is not an instance of '{}'" (or the None form).
+// Raises TypeError "'{}' object is not an instance of '{}'" (or the None
+// form); MemoryError instead where the object's type name cannot be had.
 void raise_not_instance(PyObject* object, const char* expected) noexcept;
 
 // Marks the current thread as running module code for the length of a call.
