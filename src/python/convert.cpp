@@ -26,23 +26,27 @@ bool to_long32(PyObject* object, long long& out) noexcept {
     return true;
 }
 
-bool is_numpy_bool(PyTypeObject* type) noexcept {
+// After a failed look-up of a type's name: -1 where memory ran out, with
+// MemoryError still set; 0, with the error cleared, where the name is merely
+// missing or odd (a class with no `__module__`), which no numpy type is.
+int not_named_unless_out_of_memory() noexcept {
+    if (PyErr_ExceptionMatches(PyExc_MemoryError)) return -1;
+    PyErr_Clear();
+    return 0;
+}
+
+// 1 for numpy's bool type, 0 for any other, -1 with MemoryError set.
+int is_numpy_bool(PyTypeObject* type) noexcept {
     PyObject* module = PyType_GetModuleName(type);
-    if (module == nullptr) {
-        PyErr_Clear();
-        return false;
-    }
+    if (module == nullptr) return not_named_unless_out_of_memory();
     const bool from_numpy = PyUnicode_Check(module) && PyUnicode_EqualToUTF8(module, "numpy");
     Py_DECREF(module);
-    if (!from_numpy) return false;
+    if (!from_numpy) return 0;
     PyObject* name = PyType_GetName(type);
-    if (name == nullptr) {
-        PyErr_Clear();
-        return false;
-    }
+    if (name == nullptr) return not_named_unless_out_of_memory();
     const bool is_bool = PyUnicode_EqualToUTF8(name, "bool_") || PyUnicode_EqualToUTF8(name, "bool");
     Py_DECREF(name);
-    return is_bool;
+    return is_bool ? 1 : 0;
 }
 
 }  // namespace
@@ -110,7 +114,9 @@ bool convert(PyObject* object, bool& out) noexcept {
         return true;
     }
     PyTypeObject* type = Py_TYPE(object);
-    if (!is_numpy_bool(type)) {
+    const int numpy_bool = is_numpy_bool(type);
+    if (numpy_bool < 0) return false;
+    if (numpy_bool == 0) {
         raise_not_instance(object, "bool");
         return false;
     }

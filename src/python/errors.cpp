@@ -14,18 +14,44 @@ constexpr const char panic_doc[] =
     "Like SystemExit, it derives from BaseException rather than Exception, so it\n"
     "usually propagates through the whole stack and ends the program.";
 
+// The internal-failure exception type; null with an exception set where it
+// cannot be created (memory has run out), and then tried again next time.
 PyObject* panic_exception_type() noexcept {
+    if (panic_type != nullptr) return panic_type;
+    PyObject* created =
+        PyErr_NewExceptionWithDoc("pyo3_runtime.PanicException", panic_doc, PyExc_BaseException, nullptr);
+    if (created == nullptr) return nullptr;
+    // Creating a class can run a garbage collection, and so Python code that
+    // lets another thread in first.
     if (panic_type == nullptr) {
-        panic_type = PyErr_NewExceptionWithDoc("pyo3_runtime.PanicException", panic_doc, PyExc_BaseException, nullptr);
-        if (panic_type == nullptr) Py_FatalError("kairodex: cannot create PanicException");
+        panic_type = created;
+    } else {
+        Py_DECREF(created);
     }
     return panic_type;
 }
 
 }  // namespace
 
-PyObject* raise_panic(const char* message) noexcept {
+PyObject* raise_panic(const char* message, Pending pending) noexcept {
+    PyObject* cause = PyErr_GetRaisedException();
     PyObject* type = panic_exception_type();
+    if (type == nullptr) {
+        // The failure that led here says more than the one from creating the type.
+        if (cause != nullptr) {
+            PyErr_Clear();
+            PyErr_SetRaisedException(cause);
+        }
+        return nullptr;
+    }
+    if (cause != nullptr) {
+        if (pending == Pending::Report) {
+            PyErr_SetRaisedException(cause);
+            PyErr_WriteUnraisable(nullptr);
+        } else {
+            Py_DECREF(cause);
+        }
+    }
     PyErr_SetString(type, message);
     return nullptr;
 }
@@ -61,6 +87,9 @@ void raise_not_instance(PyObject* object, const char* expected) noexcept {
     }
     PyObject* qualname = PyType_GetQualName(Py_TYPE(object));
     if (qualname == nullptr) {
+        // Where memory ran out, that is the error to raise; a name that cannot
+        // be read (not UTF-8) is left out of the message.
+        if (PyErr_ExceptionMatches(PyExc_MemoryError)) return;
         PyErr_Clear();
         PyErr_Format(PyExc_TypeError, "'<failed to extract type name>' object is not an instance of '%s'", expected);
         return;

@@ -37,7 +37,6 @@ int register_class(PyObject* module, ClassId id) noexcept {
     Py_XDECREF(text);
     Py_DECREF(all);
     if (!appended) {
-        PyErr_Clear();
         raise_panic("could not append __name__ to __all__");
         return -1;
     }

@@ -47,6 +47,19 @@ int bind_class_methods(PyTypeObject* type, const PyType_Slot* slots) noexcept {
     return 0;
 }
 
+// Drops a class whose set-up failed. Its dictionary is emptied first, as the
+// collector would: an attribute can refer back to the class through objects
+// that the collector does not see (the Weekday instances), and that cycle
+// would keep both alive for good.
+void discard(PyObject* type) noexcept {
+    PyType_Modified(reinterpret_cast<PyTypeObject*>(type));
+    if (PyObject* dict = PyType_GetDict(reinterpret_cast<PyTypeObject*>(type))) {
+        PyDict_Clear(dict);
+        Py_DECREF(dict);
+    }
+    Py_DECREF(type);
+}
+
 PyTypeObject* create(const ClassSpec& spec) noexcept {
     PySlot slots[5] = {};
     slots[0].sl_id = Py_tp_name;
@@ -63,12 +76,10 @@ PyTypeObject* create(const ClassSpec& spec) noexcept {
 
     PyObject* type = PyType_FromSlots(slots);
     if (type == nullptr) return nullptr;
-    if (bind_class_methods(reinterpret_cast<PyTypeObject*>(type), spec.slots) < 0) {
-        Py_DECREF(type);
-        return nullptr;
-    }
-    if (spec.add_class_attributes != nullptr && spec.add_class_attributes(reinterpret_cast<PyTypeObject*>(type)) < 0) {
-        Py_DECREF(type);
+    if (bind_class_methods(reinterpret_cast<PyTypeObject*>(type), spec.slots) < 0 ||
+        (spec.add_class_attributes != nullptr &&
+         spec.add_class_attributes(reinterpret_cast<PyTypeObject*>(type)) < 0)) {
+        discard(type);
         return nullptr;
     }
     return reinterpret_cast<PyTypeObject*>(type);
@@ -93,10 +104,11 @@ PyTypeObject* create_type_object(ClassId id) noexcept {
     PyMutex_Unlock(&creation_locks[index]);
     if (type != nullptr) return type;
 
-    PyErr_WriteUnraisable(nullptr);
+    // The failure is reported as unraisable and the internal-failure exception
+    // raised in its place; where that cannot be created, the failure propagates.
     char message[96];
     PyOS_snprintf(message, sizeof message, "failed to create type object for `%s`", specs[index]->name);
-    raise_panic(message);
+    raise_panic(message, Pending::Report);
     return nullptr;
 }
 
