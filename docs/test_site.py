@@ -28,7 +28,7 @@ import pytest
 HTML = Path(os.environ.get("KAIRODEX_DOCS_HTML", Path(__file__).parent.parent / "build-docs" / "html")).resolve()
 BROWSER = os.environ.get("KAIRODEX_DOCS_BROWSER", "1") == "1"
 PAGES = ["index", "getting-started", "tutorial", "api", "text-formats", "behaviour", "performance",
-         "reliability", "genindex", "search"]
+         "reliability", "development", "genindex", "search"]
 
 
 class Page(HTMLParser):
