@@ -25,7 +25,8 @@ constexpr DateTime combine(Date date, Time time) noexcept { return {date, time};
 // The overloads for DateTime, picked out of those for OffsetDateTime.
 constexpr Result<DateTime> (*add_duration_to)(DateTime, Duration) noexcept = add_duration;
 constexpr Duration (*difference_of)(DateTime, DateTime) noexcept = difference;
-// The order of instants, without counting nanoseconds.
+// The order of instants, read off the fields (date, then time of day with
+// its nanoseconds) without a count of nanoseconds since the epoch.
 constexpr u128 (*order_of)(DateTime) noexcept = calendar_order;
 
 template <class Out>

@@ -27,7 +27,8 @@ constexpr Failure unrepresentable{"OffsetDateTime local representation out of ra
 constexpr OffsetDateTime from_utc(DateTime utc, UtcOffset offset) noexcept { return {utc, offset}; }
 constexpr std::int64_t instant_seconds(OffsetDateTime value) noexcept { return unix_timestamp(value.utc); }
 constexpr i128 instant_nanos(OffsetDateTime value) noexcept { return unix_timestamp_nanos(value.utc); }
-// The order of instants, without counting nanoseconds.
+// The order of instants, read off the fields (date, then time of day with
+// its nanoseconds) without a count of nanoseconds since the epoch.
 constexpr u128 instant_order(OffsetDateTime value) noexcept { return calendar_order(value.utc); }
 
 // The overloads for OffsetDateTime, picked out of those for DateTime.
