@@ -42,9 +42,9 @@ struct Named {
 };
 
 // The list.
-using Classes = std::tuple<Named<Weekday, "Weekday">, Named<Date, "Date">, Named<Time, "Time">,
-                           Named<Duration, "Duration">, Named<DateTime, "DateTime">, Named<UtcOffset, "UtcOffset">,
-                           Named<OffsetDateTime, "OffsetDateTime">>;
+using Classes =
+    std::tuple<Named<Weekday, "Weekday">, Named<Date, "Date">, Named<Time, "Time">, Named<Duration, "Duration">,
+               Named<DateTime, "DateTime">, Named<UtcOffset, "UtcOffset">, Named<OffsetDateTime, "OffsetDateTime">>;
 
 constexpr int class_count = static_cast<int>(std::tuple_size_v<Classes>);
 

@@ -11,16 +11,7 @@ constexpr Failure date_out_of_range{"Date out of range: {}"};
 // The order of dates, read off the fields as one key.
 constexpr std::uint64_t (*order_of)(Date) noexcept = calendar_order;
 
-template <class Out>
-void write_repr(Out& out, Date date) noexcept {
-    out.put("Date(year=");
-    put_signed(out, date.year);
-    out.put(", month=");
-    put_unsigned(out, date.month);
-    out.put(", day=");
-    put_unsigned(out, date.day);
-    out.put(')');
-}
+using DateFields = Fields<"Date(year, month, day)", &Date::year, &Date::month, &Date::day>;
 
 PyMethodDef methods[] = {
     class_method<"from_days_since_unix_epoch(days)",
@@ -42,24 +33,12 @@ PyMethodDef methods[] = {
     {},
 };
 
-PyGetSetDef getters[] = {
-    getter<"year", &Date::year>(),
-    getter<"month", &Date::month>(),
-    getter<"day", &Date::day>(),
-    {},
-};
-
-const ClassSurface surface = value_class<Date, order_of, write_date<ReprBuffer>, write_repr<ReprBuffer>>({
-    .methods = methods,
-    .getters = getters,
-    .constructor = constructor<"Date(year, month, day)", make_date, &invalid_date>(),
-});
+[[maybe_unused]] const bool defined =
+    define_class<Date>(value_class<Date, order_of, write_date<ReprBuffer>, DateFields::write_repr<ReprBuffer, Date>>({
+        .methods = methods,
+        .getters = DateFields::getters.data(),
+        .constructor = constructor<"Date(year, month, day)", make_date, &invalid_date>(),
+    }));
 
 }  // namespace
-
-template <>
-const ClassSurface& surface_of<Date>() noexcept {
-    return surface;
-}
-
 }  // namespace kairodex::python

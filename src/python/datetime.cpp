@@ -23,13 +23,6 @@ constexpr Duration (*difference_of)(DateTime, DateTime) noexcept = difference;
 // its nanoseconds) as one key, without a count of nanoseconds since the epoch.
 constexpr u128 (*order_of)(DateTime) noexcept = calendar_order;
 
-template <class Out>
-void write_repr(Out& out, DateTime value) noexcept {
-    out.put("DateTime.parse('");
-    write_datetime(out, value);
-    out.put("')");
-}
-
 PyMethodDef methods[] = {
     class_method<"from_unix_timestamp(secs, nanos=0)",
                  "Create a DateTime from Unix timestamp (seconds and nanoseconds).\n\nArgs:\n    secs: Seconds "
@@ -55,23 +48,13 @@ PyMethodDef methods[] = {
     {},
 };
 
-PyGetSetDef getters[] = {
-    getter<"date", &DateTime::date>(),
-    getter<"time", &DateTime::time>(),
-    {},
-};
-
-const ClassSurface surface = value_class<DateTime, order_of, write_datetime<ReprBuffer>, write_repr<ReprBuffer>>({
-    .methods = methods,
-    .getters = getters,
-    .constructor = constructor<"DateTime(date, time)", combine>(),
-});
+[[maybe_unused]] const bool defined =
+    define_class<DateTime>(value_class<DateTime, order_of, write_datetime<ReprBuffer>,
+                                       ParseRepr<write_datetime<ReprBuffer>>::write<ReprBuffer, DateTime>>({
+        .methods = methods,
+        .getters = Fields<"DateTime(date, time)", &DateTime::date, &DateTime::time>::getters.data(),
+        .constructor = constructor<"DateTime(date, time)", combine>(),
+    }));
 
 }  // namespace
-
-template <>
-const ClassSurface& surface_of<DateTime>() noexcept {
-    return surface;
-}
-
 }  // namespace kairodex::python

@@ -43,17 +43,12 @@ const PyType_Slot arithmetic[] = {
     {Py_nb_subtract, as_slot(binary_slot<subtract>)},
 };
 
-const ClassSurface surface =
+[[maybe_unused]] const bool defined = define_class<Duration>(
     value_class<Duration, count_of, write_duration_str<ReprBuffer>, write_duration_repr<ReprBuffer>>({
         .methods = methods,
         .other_slots = arithmetic,
-    });
+    }));
 
 }  // namespace
-
-template <>
-const ClassSurface& surface_of<Duration>() noexcept {
-    return surface;
-}
 
 }  // namespace kairodex::python

@@ -123,13 +123,12 @@ struct Docstring {
     static constexpr std::size_t open = Signature<signature>::parsed.open;
     static constexpr std::string_view head = text.substr(0, open + 1);  // "name("
     static constexpr std::string_view rest = text.substr(open + 1);     // "a, b=0)"
-    static constexpr std::string_view inserted = receiver == Receiver::None    ? ""
+    static constexpr std::string_view inserted = receiver == Receiver::None   ? ""
                                                  : receiver == Receiver::Self ? (rest == ")" ? "$self" : "$self, ")
                                                                               : (rest == ")" ? "$cls" : "$cls, ");
     static constexpr std::string_view separator = "\n--\n\n";
     static constexpr auto chars = [] {
-        std::array<char, head.size() + inserted.size() + rest.size() + separator.size() + body.view().size() + 1>
-            all{};
+        std::array<char, head.size() + inserted.size() + rest.size() + separator.size() + body.view().size() + 1> all{};
         std::size_t at = 0;
         for (const std::string_view part : {head, inserted, rest, separator, body.view()}) {
             for (const char c : part) all[at++] = c;
@@ -143,6 +142,15 @@ template <auto operation>
 using ReceiverOf = std::tuple_element_t<0, typename Operation<decltype(operation)>::arguments>;
 template <auto operation>
 using ResultClassOf = typename Unwrapped<typename Operation<decltype(operation)>::result>::type;
+
+template <class Out, class Int>
+void put_decimal(Out& out, Int value) noexcept {
+    if constexpr (std::is_signed_v<Int>) {
+        put_signed(out, value);
+    } else {
+        put_unsigned(out, value);
+    }
+}
 
 template <class Member>
 struct MemberOf;
@@ -185,8 +193,7 @@ PyMethodDef class_method() noexcept {
                 docstring};
     } else {
         constexpr const ParameterTable& table = Sig::template table<Value, false>;
-        return {Sig::name, as_method(class_method_entry<table, operation, failure>), fast_call | METH_CLASS,
-                docstring};
+        return {Sig::name, as_method(class_method_entry<table, operation, failure>), fast_call | METH_CLASS, docstring};
     }
 }
 
@@ -205,9 +212,65 @@ Constructor constructor() noexcept {
     using Sig = rows::Signature<signature>;
     static_assert(std::string_view(Sig::name) == class_name_of<Value>, "a constructor is named after its class");
     constexpr const ParameterTable& table = Sig::template table<Value, true>;
-    return {rows::Docstring<signature, rows::Receiver::None, "">::chars.data(),
-            new_entry<table, operation, failure>, vectorcall_entry<table, operation, failure>};
+    return {rows::Docstring<signature, rows::Receiver::None, "">::chars.data(), new_entry<table, operation, failure>,
+            vectorcall_entry<table, operation, failure>};
 }
+
+// The fields of a value class, named as its constructor names them
+// ("Date(year, month, day)"), with their members in the same order: the class's
+// properties, and its repr "Date(year=2024, month=6, day=1)".
+template <FixedString signature, auto... members>
+struct Fields {
+    using Sig = rows::Signature<signature>;
+    static_assert(Sig::count == sizeof...(members), "one name per member");
+    static constexpr const char* name(std::size_t i) noexcept { return Sig::names.data() + Sig::parsed.starts[i]; }
+
+    static inline std::array<PyGetSetDef, sizeof...(members) + 1> getters =
+        []<std::size_t... I>(std::index_sequence<I...>) {
+            return std::array<PyGetSetDef, sizeof...(members) + 1>{
+                PyGetSetDef{name(I), getter_entry<typename rows::MemberOf<decltype(members)>::type, members>, nullptr,
+                            nullptr, nullptr}...,
+                PyGetSetDef{}};
+        }(std::make_index_sequence<sizeof...(members)>{});
+
+    template <class Out, class Value>
+    static void write_repr(Out& out, const Value& value) noexcept {
+        out.put(class_name_of<Value>);
+        out.put('(');
+        [&]<std::size_t... I>(std::index_sequence<I...>) {
+            ((out.put(I == 0 ? std::string_view() : ", "), out.put(field_name<I>), out.put('='),
+              rows::put_decimal(out, value.*members)),
+             ...);
+        }(std::make_index_sequence<sizeof...(members)>{});
+        out.put(')');
+    }
+
+  private:
+    template <std::size_t i>
+    static constexpr std::string_view field_name = [] {
+        const std::string_view all(Sig::names.data(), Sig::names.size());
+        const std::size_t start = Sig::parsed.starts[i];
+        return all.substr(start, all.find('\0', start) - start);
+    }();
+};
+
+// The repr "DateTime.parse('...')": the class's parse call on its str.
+template <auto write_str>
+struct ParseRepr {
+    template <class Out, class Value>
+    static auto write(Out& out, const Value& value) noexcept {
+        out.put(class_name_of<Value>);
+        out.put(".parse('");
+        if constexpr (std::is_void_v<decltype(write_str(out, value))>) {
+            write_str(out, value);
+            out.put("')");
+        } else {
+            const auto written = write_str(out, value);
+            out.put("')");
+            return written;
+        }
+    }
+};
 
 // The protocol slots every value class shares, added to what the class file
 // declares: str and repr from two writers (`failure` for a writer that can

@@ -29,15 +29,6 @@ constexpr u128 instant_order(OffsetDateTime value) noexcept { return calendar_or
 constexpr Result<OffsetDateTime> (*add_duration_to)(OffsetDateTime, Duration) noexcept = add_duration;
 constexpr Duration (*difference_of)(OffsetDateTime, OffsetDateTime) noexcept = difference;
 
-// repr, "OffsetDateTime.parse('...')".
-template <class Out>
-Result<DateTime> write_repr(Out& out, OffsetDateTime value) noexcept {
-    out.put("OffsetDateTime.parse('");
-    const Result<DateTime> local = write_offset_datetime(out, value);
-    out.put("')");
-    return local;
-}
-
 PyMethodDef methods[] = {
     class_method<"from_utc(utc, offset)",
                  "Create an OffsetDateTime from a UTC DateTime and offset.\n\nArgs:\n    utc: A DateTime instance (in "
@@ -72,23 +63,14 @@ PyMethodDef methods[] = {
     {},
 };
 
-PyGetSetDef getters[] = {
-    getter<"utc", &OffsetDateTime::utc>(),
-    getter<"offset", &OffsetDateTime::offset>(),
-    {},
-};
+using Written = ParseRepr<write_offset_datetime<ReprBuffer>>;
 
-const ClassSurface surface = value_class<OffsetDateTime, instant_order, write_offset_datetime<ReprBuffer>,
-                                         write_repr<ReprBuffer>, &unrepresentable>({
-    .methods = methods,
-    .getters = getters,
-});
+[[maybe_unused]] const bool defined =
+    define_class<OffsetDateTime>(value_class<OffsetDateTime, instant_order, write_offset_datetime<ReprBuffer>,
+                                             Written::write<ReprBuffer, OffsetDateTime>, &unrepresentable>({
+        .methods = methods,
+        .getters = Fields<"OffsetDateTime(utc, offset)", &OffsetDateTime::utc, &OffsetDateTime::offset>::getters.data(),
+    }));
 
 }  // namespace
-
-template <>
-const ClassSurface& surface_of<OffsetDateTime>() noexcept {
-    return surface;
-}
-
 }  // namespace kairodex::python

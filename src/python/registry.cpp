@@ -12,7 +12,7 @@ namespace {
 
 // What the registry needs of a class, by place in the list.
 struct ClassRecord {
-    const ClassSurface& (*surface)() noexcept;
+    const ClassSurface& surface;
     Py_ssize_t basicsize;
     const char* qualified_name;  // "kairodex.Date"
 };
@@ -30,7 +30,7 @@ constexpr auto qualified_name = [] {
 
 constexpr auto records = []<std::size_t... I>(std::index_sequence<I...>) {
     return std::array<ClassRecord, class_count>{
-        ClassRecord{&surface_of<ValueAt<I>>, instance_size<ValueAt<I>>, qualified_name<ValueAt<I>>.data()}...};
+        ClassRecord{class_surfaces[I], instance_size<ValueAt<I>>, qualified_name<ValueAt<I>>.data()}...};
 }(std::make_index_sequence<class_count>{});
 
 // One lock per class. PyMutex releases the GIL while it waits, so a thread that
@@ -103,7 +103,7 @@ void discard(PyObject* type) noexcept {
 }
 
 PyTypeObject* create(const ClassRecord& record) noexcept {
-    const ClassSurface& surface = record.surface();
+    const ClassSurface& surface = record.surface;
     SlotList class_slots(surface);
     PySlot slots[5] = {};
     slots[0].sl_id = Py_tp_name;
@@ -132,6 +132,7 @@ PyTypeObject* create(const ClassRecord& record) noexcept {
 
 }  // namespace
 
+constinit ClassSurface class_surfaces[class_count] = {};
 std::atomic<PyTypeObject*> type_objects[class_count];
 
 PyTypeObject* create_type_object(ClassId id) noexcept {

@@ -32,23 +32,17 @@ struct ClassSurface {
     int (*add_class_attributes)(PyTypeObject* type) = nullptr;
 };
 
-// Each class's surface, defined in the class's own file.
+// What each class file has declared, by place in the class list.
+extern constinit ClassSurface class_surfaces[class_count];
+
+// Declares a class: each class file calls it once, while the library loads,
+// to initialise a constant of its own, long before the first type object is
+// made.
 template <ValueClass Value>
-const ClassSurface& surface_of() noexcept;
-template <>
-const ClassSurface& surface_of<Weekday>() noexcept;
-template <>
-const ClassSurface& surface_of<Date>() noexcept;
-template <>
-const ClassSurface& surface_of<Time>() noexcept;
-template <>
-const ClassSurface& surface_of<Duration>() noexcept;
-template <>
-const ClassSurface& surface_of<DateTime>() noexcept;
-template <>
-const ClassSurface& surface_of<UtcOffset>() noexcept;
-template <>
-const ClassSurface& surface_of<OffsetDateTime>() noexcept;
+bool define_class(const ClassSurface& surface) noexcept {
+    class_surfaces[class_index<Value>] = surface;
+    return true;
+}
 
 // The type objects created so far, by class; the registry fills them in.
 extern std::atomic<PyTypeObject*> type_objects[class_count];

@@ -9,18 +9,8 @@ namespace {
 constexpr Failure invalid_time{"Invalid time: {}"};
 constexpr Failure invalid_time_string{"Invalid time string: {}"};
 
-template <class Out>
-void write_repr(Out& out, Time time) noexcept {
-    out.put("Time(hour=");
-    put_unsigned(out, time.hour);
-    out.put(", minute=");
-    put_unsigned(out, time.minute);
-    out.put(", second=");
-    put_unsigned(out, time.second);
-    out.put(", nanosecond=");
-    put_unsigned(out, time.nanosecond);
-    out.put(')');
-}
+using TimeFields =
+    Fields<"Time(hour, minute, second, nanosecond=0)", &Time::hour, &Time::minute, &Time::second, &Time::nanosecond>;
 
 PyMethodDef methods[] = {
     method<"seconds_since_midnight()", "Get total seconds since midnight (ignoring nanoseconds).",
@@ -34,25 +24,12 @@ PyMethodDef methods[] = {
     {},
 };
 
-PyGetSetDef getters[] = {
-    getter<"hour", &Time::hour>(),
-    getter<"minute", &Time::minute>(),
-    getter<"second", &Time::second>(),
-    getter<"nanosecond", &Time::nanosecond>(),
-    {},
-};
-
-const ClassSurface surface = value_class<Time, nanos_since_midnight, write_time<ReprBuffer>, write_repr<ReprBuffer>>({
-    .methods = methods,
-    .getters = getters,
-    .constructor = constructor<"Time(hour, minute, second, nanosecond=0)", make_time, &invalid_time>(),
-});
+[[maybe_unused]] const bool defined = define_class<Time>(
+    value_class<Time, nanos_since_midnight, write_time<ReprBuffer>, TimeFields::write_repr<ReprBuffer, Time>>({
+        .methods = methods,
+        .getters = TimeFields::getters.data(),
+        .constructor = constructor<"Time(hour, minute, second, nanosecond=0)", make_time, &invalid_time>(),
+    }));
 
 }  // namespace
-
-template <>
-const ClassSurface& surface_of<Time>() noexcept {
-    return surface;
-}
-
 }  // namespace kairodex::python

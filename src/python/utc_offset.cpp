@@ -34,14 +34,9 @@ PyMethodDef methods[] = {
     {},
 };
 
-const ClassSurface surface =
-    value_class<UtcOffset, seconds_of, write_offset<ReprBuffer>, write_repr<ReprBuffer>>({.methods = methods});
+[[maybe_unused]] const bool defined = define_class<UtcOffset>(
+    value_class<UtcOffset, seconds_of, write_offset<ReprBuffer>, write_repr<ReprBuffer>>({.methods = methods}));
 
 }  // namespace
-
-template <>
-const ClassSurface& surface_of<UtcOffset>() noexcept {
-    return surface;
-}
 
 }  // namespace kairodex::python

@@ -32,19 +32,14 @@ int add_class_attributes(PyTypeObject* type) noexcept {
     return 0;
 }
 
-const ClassSurface surface = {
+[[maybe_unused]] const bool defined = define_class<Weekday>({
     .methods = methods,
     .str = text_slot<Weekday, write_name<ReprBuffer>>,
     .repr = text_slot<Weekday, write_name<ReprBuffer>>,
     .add_class_attributes = add_class_attributes,
-};
+});
 
 }  // namespace
-
-template <>
-const ClassSurface& surface_of<Weekday>() noexcept {
-    return surface;
-}
 
 PyObject* weekday_objects[7] = {};
 
