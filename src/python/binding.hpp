@@ -1,20 +1,24 @@
 // Binding of Python call arguments to a callable's named parameters.
 #pragma once
 
-#include "frame.hpp"
+#include "classes.hpp"
+
+#include <cstdint>
 
 namespace kairodex::python {
 
 constexpr int max_parameters = 4;
 
-// One row per callable that takes arguments. Every parameter may be given by
-// position or by keyword; the first `required` have no default.
+// The parameters of a callable that takes arguments, made from the signature
+// in its row (members.hpp). Every parameter may be given by position or by
+// keyword; the first `required` have no default, the others an integer one.
 struct ParameterTable {
     const char* class_name;
     const char* function_name;  // "__new__" for constructors
     const char* names[max_parameters];
     int count;
     int required;
+    std::int64_t defaults[max_parameters];
 };
 
 // Borrowed references, one per parameter; empty (null) where a defaulted

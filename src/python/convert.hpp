@@ -3,7 +3,8 @@
 // converting call's own exception set.
 #pragma once
 
-#include "frame.hpp"
+#include "errors.hpp"
+#include "instance.hpp"
 
 #include <cstdint>
 #include <string_view>
@@ -85,10 +86,10 @@ inline bool convert(PyObject* object, std::string_view& out) noexcept {
 // An instance of one of the module's classes (or a subtype): its value record.
 template <ValueClass Value>
 bool convert(PyObject* object, Value& out) noexcept {
-    PyTypeObject* type = type_object(class_of<Value>);
+    PyTypeObject* type = type_object<Value>();
     if (type == nullptr) return false;
     if (!is_instance(object, type)) {
-        raise_not_instance(object, class_name(class_of<Value>));
+        raise_not_instance(object, class_name_of<Value>);
         return false;
     }
     out = value_of<Value>(object);
@@ -106,6 +107,18 @@ inline PyObject* to_python(std::uint32_t value) noexcept { return PyLong_FromUns
 inline PyObject* to_python(std::uint16_t value) noexcept { return PyLong_FromLong(value); }
 inline PyObject* to_python(std::uint8_t value) noexcept { return PyLong_FromLong(value); }
 PyObject* to_python(i128 value) noexcept;
+
+// The seven Weekday class attributes, Monday first, held by the module for
+// the life of the process (so rebinding `Weekday.MONDAY` changes nothing);
+// set when the Weekday class is created.
+extern PyObject* weekday_objects[7];
+
+// One of them, borrowed; null with an exception set when the Weekday class
+// could not be created.
+inline PyObject* weekday_object(Weekday weekday) noexcept {
+    if (type_object<Weekday>() == nullptr) return nullptr;
+    return weekday_objects[weekday.number % 7];
+}
 
 // Weekdays are the class attributes themselves, so that identity comparison
 // with `Weekday.MONDAY` holds.

@@ -2,9 +2,10 @@
 // bind the arguments, convert them in parameter order, run the operation,
 // turn its result into a new object or its failure into an exception.
 //
-// A class file instantiates these templates with its own parameter tables,
-// core operations and message templates; the C++ parameter types of an
-// operation select the conversion of each argument.
+// The rows of a class file (members.hpp) instantiate these templates with the
+// parameter tables made from their signatures, their core operations and
+// message templates; the C++ parameter types of an operation select the
+// conversion of each argument.
 #pragma once
 
 #include "binding.hpp"
@@ -19,7 +20,34 @@
 #include "kairodex/text_buffer.hpp"
 #include "kairodex/value_hasher.hpp"
 
+#if defined(__ELF__) && defined(__has_attribute)
+#if __has_attribute(tls_model)
+#define KAIRODEX_INITIAL_EXEC_TLS __attribute__((tls_model("initial-exec")))
+#endif
+#endif
+#ifndef KAIRODEX_INITIAL_EXEC_TLS
+#define KAIRODEX_INITIAL_EXEC_TLS
+#endif
+
 namespace kairodex::python {
+
+// Marks the current thread as running module code for the length of a call.
+class Entry {
+  public:
+    Entry() noexcept { ++depth_; }
+    ~Entry() { --depth_; }
+    Entry(const Entry&) = delete;
+    Entry& operator=(const Entry&) = delete;
+
+    static int depth() noexcept { return depth_; }
+
+  private:
+    // Defined here with a constant initialiser, so no call needs a TLS wrapper,
+    // and, on ELF systems, in the initial-exec model, so no call needs
+    // __tls_get_addr: one word of static TLS, which the loader keeps in
+    // reserve for modules it opens.
+    KAIRODEX_INITIAL_EXEC_TLS static inline constinit thread_local int depth_ = 0;
+};
 
 // ---------------------------------------------------------------------------
 // Operation signatures
@@ -39,6 +67,16 @@ template <class T>
 struct IsResult : std::false_type {};
 template <class T>
 struct IsResult<Result<T>> : std::true_type {};
+
+// The value type of a result, plain or fallible.
+template <class R>
+struct Unwrapped {
+    using type = R;
+};
+template <class T>
+struct Unwrapped<Result<T>> {
+    using type = T;
+};
 
 // The text argument of a call, quoted by parse failures.
 template <class Tuple>
@@ -67,23 +105,30 @@ PyObject* finish(const R& result, std::string_view argument = {}) noexcept {
     }
 }
 
-// Converts the bound arguments into `values`, in parameter order; the first
-// failure gets the parameter's note and stops.
-template <class Tuple, std::size_t... I>
-bool convert_arguments(const ParameterTable& table, const BoundArguments& bound, Tuple& values,
-                       std::index_sequence<I...>) noexcept {
-    auto one = [&](std::size_t index, PyObject* object, auto& value) {
-        if (object == nullptr) return true;  // an absent optional keeps its default, 0
-        if (convert(object, value)) return true;
-        add_parameter_note(table.names[index]);
-        return false;
-    };
-    return (one(I, bound.slots[I], std::get<I>(values)) && ...);
+// One bound argument into `value`; false, with the parameter's note added to
+// the exception, where conversion fails. An absent argument keeps the value's
+// initial zero unless the parameter's default is another integer.
+template <const ParameterTable& table, std::size_t index, class T>
+bool convert_argument(PyObject* object, T& value) noexcept {
+    if (object == nullptr) {
+        if constexpr (table.defaults[index] != 0) {
+            static_assert(std::is_arithmetic_v<T> || std::is_same_v<T, i128>, "only integers have defaults");
+            value = static_cast<T>(table.defaults[index]);
+        }
+        return true;
+    }
+    if (convert(object, value)) return true;
+    add_parameter_note(table.names[index]);
+    return false;
 }
 
+// Converts the bound arguments into `values`, in parameter order; the first
+// failure stops.
 template <const ParameterTable& table, class Tuple>
 bool convert_arguments(const BoundArguments& bound, Tuple& values) noexcept {
-    return convert_arguments(table, bound, values, std::make_index_sequence<std::tuple_size_v<Tuple>>{});
+    return [&]<std::size_t... I>(std::index_sequence<I...>) {
+        return (convert_argument<table, I>(bound.slots[I], std::get<I>(values)) && ...);
+    }(std::make_index_sequence<std::tuple_size_v<Tuple>>{});
 }
 
 // Drops the first element type of a tuple (the receiver of a method).
@@ -101,7 +146,7 @@ struct WithoutReceiver<std::tuple<Head, Tail...>> {
 
 // Class method with parameters (METH_FASTCALL | METH_KEYWORDS | METH_CLASS).
 template <const ParameterTable& table, auto operation, const Failure* failure = nullptr>
-PyObject* class_method(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
+PyObject* class_method_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
     Entry entry;
     using Op = Operation<decltype(operation)>;
     BoundArguments bound;
@@ -115,7 +160,7 @@ PyObject* class_method(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObj
 // Method with parameters (METH_FASTCALL | METH_KEYWORDS); the operation's
 // first parameter is the receiver's value.
 template <const ParameterTable& table, auto operation, const Failure* failure = nullptr>
-PyObject* method(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
+PyObject* method_entry(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
     Entry entry;
     using Op = Operation<decltype(operation)>;
     using Split = WithoutReceiver<typename Op::arguments>;
@@ -130,7 +175,7 @@ PyObject* method(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObje
 
 // Method without arguments (METH_NOARGS).
 template <auto operation, const Failure* failure = nullptr>
-PyObject* method_noargs(PyObject* self, PyObject*) noexcept {
+PyObject* noargs_method_entry(PyObject* self, PyObject*) noexcept {
     Entry entry;
     using Receiver = std::tuple_element_t<0, typename Operation<decltype(operation)>::arguments>;
     return finish<failure>(operation(value_of<Receiver>(self)));
@@ -138,7 +183,7 @@ PyObject* method_noargs(PyObject* self, PyObject*) noexcept {
 
 // Class method without arguments (METH_NOARGS | METH_CLASS).
 template <auto operation, const Failure* failure = nullptr>
-PyObject* class_method_noargs(PyObject*, PyObject*) noexcept {
+PyObject* noargs_class_method_entry(PyObject*, PyObject*) noexcept {
     Entry entry;
     return finish<failure>(operation());
 }
@@ -158,7 +203,7 @@ PyObject* construct(PyTypeObject* type, const Arguments& values) noexcept {
 
 // Constructor (tp_new).
 template <const ParameterTable& table, auto operation, const Failure* failure = nullptr>
-PyObject* constructor(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {
+PyObject* new_entry(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {
     Entry entry;
     BoundArguments bound;
     typename Operation<decltype(operation)>::arguments values{};
@@ -173,7 +218,7 @@ PyObject* constructor(PyTypeObject* type, PyObject* args, PyObject* kwargs) noex
 // dictionary that a call through tp_new needs. (The initialiser that would
 // follow tp_new is object's, which accepts these arguments and does nothing.)
 template <const ParameterTable& table, auto operation, const Failure* failure = nullptr>
-PyObject* constructor_call(PyObject* type, PyObject* const* args, std::size_t nargsf, PyObject* kwnames) noexcept {
+PyObject* vectorcall_entry(PyObject* type, PyObject* const* args, std::size_t nargsf, PyObject* kwnames) noexcept {
     Entry entry;
     BoundArguments bound;
     typename Operation<decltype(operation)>::arguments values{};
@@ -186,7 +231,7 @@ PyObject* constructor_call(PyObject* type, PyObject* const* args, std::size_t na
 
 // Read-only property: a member pointer or a function of the value.
 template <class Value, auto field>
-PyObject* getter(PyObject* self, void*) noexcept {
+PyObject* getter_entry(PyObject* self, void*) noexcept {
     Entry entry;
     return to_python(std::invoke(field, value_of<Value>(self)));
 }
@@ -200,11 +245,20 @@ using ReprBuffer = TextBuffer<128>;
 
 PyObject* text_to_python(const ReprBuffer& buffer) noexcept;
 
-template <class Value, auto write>
+// A writer either always succeeds or returns a Result, whose failure is
+// raised with `failure`.
+template <class Value, auto write, const Failure* failure = nullptr>
 PyObject* text_slot(PyObject* self) noexcept {
     Entry entry;
     ReprBuffer buffer;
-    write(buffer, value_of<Value>(self));
+    if constexpr (std::is_void_v<decltype(write(buffer, value_of<Value>(self)))>) {
+        write(buffer, value_of<Value>(self));
+    } else {
+        static_assert(failure != nullptr, "a fallible writer needs a message template");
+        if (const auto written = write(buffer, value_of<Value>(self)); !written) {
+            return raise_failure(*failure, written.error());
+        }
+    }
     return text_to_python(buffer);
 }
 
@@ -221,7 +275,7 @@ Py_hash_t hash_slot(PyObject* self) noexcept {
 template <class Value, auto order_key>
 PyObject* richcompare_slot(PyObject* self, PyObject* other, int op) noexcept {
     Entry entry;
-    PyTypeObject* type = type_object(class_of<Value>);
+    PyTypeObject* type = type_object<Value>();
     if (type == nullptr) return nullptr;
     if (!is_instance(other, type)) Py_RETURN_NOTIMPLEMENTED;
     const Value& a = value_of<Value>(self);

@@ -1,6 +1,6 @@
 // Error paths shared by every class: calendar failures as ValueError, the
 // instance-type TypeError, and the internal-failure exception.
-#include "frame.hpp"
+#include "errors.hpp"
 
 namespace kairodex::python {
 
@@ -96,16 +96,6 @@ void raise_not_instance(PyObject* object, const char* expected) noexcept {
     }
     PyErr_Format(PyExc_TypeError, "'%U' object is not an instance of '%s'", qualname, expected);
     Py_DECREF(qualname);
-}
-
-void dealloc_instance(PyObject* self) noexcept {
-    PyTypeObject* type = Py_TYPE(self);
-    if (is_plain_block(type, type->tp_basicsize)) {
-        BlockPool::give(self, type->tp_basicsize);
-    } else {
-        type->tp_free(self);
-    }
-    Py_DECREF(type);
 }
 
 }  // namespace kairodex::python

@@ -1,6 +1,7 @@
 // The module's two export hooks, both leading to one slot list, and the module
 // body that registers the classes.
-#include "frame.hpp"
+#include "errors.hpp"
+#include "registry.hpp"
 
 namespace kairodex::python {
 namespace {
@@ -44,7 +45,7 @@ int register_class(PyObject* module, ClassId id) noexcept {
 }
 
 int module_exec(PyObject* module) noexcept {
-    // ClassId lists the classes in registration order.
+    // The class list is in registration order.
     for (int index = 0; index < class_count; ++index) {
         if (register_class(module, static_cast<ClassId>(index)) < 0) return -1;
     }

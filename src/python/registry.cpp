@@ -1,29 +1,74 @@
-// The process-wide type objects, created on first use from each class's spec.
-#include "frame.hpp"
+// The process-wide type objects, created on first use from each class's
+// surface and what every class shares.
+#include "errors.hpp"
+#include "instance.hpp"
 
+#include <array>
 #include <atomic>
+#include <utility>
 
 namespace kairodex::python {
-
-extern const ClassSpec weekday_class;
-extern const ClassSpec date_class;
-extern const ClassSpec time_class;
-extern const ClassSpec duration_class;
-extern const ClassSpec datetime_class;
-extern const ClassSpec utc_offset_class;
-extern const ClassSpec offset_datetime_class;
-
 namespace {
 
-const ClassSpec* const specs[class_count] = {
-    &weekday_class,         &date_class, &time_class, &duration_class, &datetime_class, &utc_offset_class,
-    &offset_datetime_class,
+// What the registry needs of a class, by place in the list.
+struct ClassRecord {
+    const ClassSurface& surface;
+    Py_ssize_t basicsize;
+    const char* qualified_name;  // "kairodex.Date"
 };
+
+template <class Value>
+constexpr auto qualified_name = [] {
+    constexpr std::string_view name = class_name_of<Value>;
+    constexpr std::string_view module = "kairodex.";
+    std::array<char, module.size() + name.size() + 1> chars{};
+    std::size_t at = 0;
+    for (const char c : module) chars[at++] = c;
+    for (const char c : name) chars[at++] = c;
+    return chars;
+}();
+
+constexpr auto records = []<std::size_t... I>(std::index_sequence<I...>) {
+    return std::array<ClassRecord, class_count>{
+        ClassRecord{class_surfaces[I], instance_size<ValueAt<I>>, qualified_name<ValueAt<I>>.data()}...};
+}(std::make_index_sequence<class_count>{});
 
 // One lock per class. PyMutex releases the GIL while it waits, so a thread that
 // waits here never blocks the creating thread when creation needs the GIL
 // back (a garbage collection, say).
 PyMutex creation_locks[class_count];
+
+// The classic slot array of a class: what every class shares, then what its
+// surface declares.
+class SlotList {
+  public:
+    explicit SlotList(const ClassSurface& surface) noexcept {
+        add(Py_tp_base, &PyBaseObject_Type);
+        add(Py_tp_dealloc, reinterpret_cast<void*>(&dealloc_instance));
+        add(Py_tp_doc, const_cast<char*>(surface.constructor.doc));
+        add(Py_tp_new, reinterpret_cast<void*>(surface.constructor.new_instance));
+        add(Py_tp_vectorcall, reinterpret_cast<void*>(surface.constructor.vectorcall));
+        add(Py_tp_methods, surface.methods);
+        add(Py_tp_getset, surface.getters);
+        add(Py_tp_str, reinterpret_cast<void*>(surface.str));
+        add(Py_tp_repr, reinterpret_cast<void*>(surface.repr));
+        add(Py_tp_richcompare, reinterpret_cast<void*>(surface.richcompare));
+        add(Py_tp_hash, reinterpret_cast<void*>(surface.hash));
+        for (const PyType_Slot& slot : surface.other_slots) add(slot.slot, slot.pfunc);
+        slots_[count_] = {0, nullptr};
+    }
+
+    PyType_Slot* data() noexcept { return slots_; }
+
+  private:
+    void add(int slot, void* value) noexcept {
+        if (value != nullptr) slots_[count_++] = {slot, value};
+    }
+
+    static constexpr int capacity = 24;
+    PyType_Slot slots_[capacity];
+    int count_ = 0;
+};
 
 // Replaces each class method's descriptor in the class dictionary by the method
 // already bound to the class. A classmethod descriptor makes a new bound
@@ -32,17 +77,14 @@ PyMutex creation_locks[class_count];
 // caches too. Reached through an instance, it is the same method, bound to
 // the class; the classes cannot be subclassed, so no other class could need
 // its own binding.
-int bind_class_methods(PyTypeObject* type, const PyType_Slot* slots) noexcept {
-    for (; slots->slot != 0; ++slots) {
-        if (slots->slot != Py_tp_methods) continue;
-        for (auto* def = static_cast<PyMethodDef*>(slots->pfunc); def->ml_name != nullptr; ++def) {
-            if ((def->ml_flags & METH_CLASS) == 0) continue;
-            PyObject* bound = PyCFunction_NewEx(def, reinterpret_cast<PyObject*>(type), nullptr);
-            if (bound == nullptr) return -1;
-            const int status = PyObject_SetAttrString(reinterpret_cast<PyObject*>(type), def->ml_name, bound);
-            Py_DECREF(bound);
-            if (status < 0) return -1;
-        }
+int bind_class_methods(PyTypeObject* type, PyMethodDef* methods) noexcept {
+    for (PyMethodDef* def = methods; def != nullptr && def->ml_name != nullptr; ++def) {
+        if ((def->ml_flags & METH_CLASS) == 0) continue;
+        PyObject* bound = PyCFunction_NewEx(def, reinterpret_cast<PyObject*>(type), nullptr);
+        if (bound == nullptr) return -1;
+        const int status = PyObject_SetAttrString(reinterpret_cast<PyObject*>(type), def->ml_name, bound);
+        Py_DECREF(bound);
+        if (status < 0) return -1;
     }
     return 0;
 }
@@ -60,25 +102,28 @@ void discard(PyObject* type) noexcept {
     Py_DECREF(type);
 }
 
-PyTypeObject* create(const ClassSpec& spec) noexcept {
+PyTypeObject* create(const ClassRecord& record) noexcept {
+    const ClassSurface& surface = record.surface;
+    SlotList class_slots(surface);
     PySlot slots[5] = {};
     slots[0].sl_id = Py_tp_name;
     slots[0].sl_flags = PySlot_INTPTR;
-    slots[0].sl_ptr = const_cast<char*>(spec.qualified_name);
+    slots[0].sl_ptr = const_cast<char*>(record.qualified_name);
     slots[1].sl_id = Py_tp_flags;
-    slots[1].sl_uint64 = spec.flags;
+    // A class without a constructor has its values from elsewhere only.
+    slots[1].sl_uint64 = surface.constructor.new_instance == nullptr ? Py_TPFLAGS_DISALLOW_INSTANTIATION : 0;
     slots[2].sl_id = Py_tp_slots;
     slots[2].sl_flags = PySlot_INTPTR;
-    slots[2].sl_ptr = spec.slots;
+    slots[2].sl_ptr = class_slots.data();
     slots[3].sl_id = Py_tp_basicsize;
-    slots[3].sl_size = spec.basicsize;
+    slots[3].sl_size = record.basicsize;
     // slots[4] is the end record.
 
     PyObject* type = PyType_FromSlots(slots);
     if (type == nullptr) return nullptr;
-    if (bind_class_methods(reinterpret_cast<PyTypeObject*>(type), spec.slots) < 0 ||
-        (spec.add_class_attributes != nullptr &&
-         spec.add_class_attributes(reinterpret_cast<PyTypeObject*>(type)) < 0)) {
+    if (bind_class_methods(reinterpret_cast<PyTypeObject*>(type), surface.methods) < 0 ||
+        (surface.add_class_attributes != nullptr &&
+         surface.add_class_attributes(reinterpret_cast<PyTypeObject*>(type)) < 0)) {
         discard(type);
         return nullptr;
     }
@@ -87,18 +132,15 @@ PyTypeObject* create(const ClassSpec& spec) noexcept {
 
 }  // namespace
 
+constinit ClassSurface class_surfaces[class_count] = {};
 std::atomic<PyTypeObject*> type_objects[class_count];
-
-const ClassSpec& class_spec(ClassId id) noexcept { return *specs[static_cast<int>(id)]; }
-
-const char* class_name(ClassId id) noexcept { return class_spec(id).name; }
 
 PyTypeObject* create_type_object(ClassId id) noexcept {
     const int index = static_cast<int>(id);
     PyMutex_Lock(&creation_locks[index]);
     PyTypeObject* type = type_objects[index].load(std::memory_order_acquire);
     if (type == nullptr) {
-        type = create(*specs[index]);
+        type = create(records[index]);
         if (type != nullptr) type_objects[index].store(type, std::memory_order_release);
     }
     PyMutex_Unlock(&creation_locks[index]);
@@ -107,7 +149,7 @@ PyTypeObject* create_type_object(ClassId id) noexcept {
     // The failure is reported as unraisable and the internal-failure exception
     // raised in its place; where that cannot be created, the failure propagates.
     char message[96];
-    PyOS_snprintf(message, sizeof message, "failed to create type object for `%s`", specs[index]->name);
+    PyOS_snprintf(message, sizeof message, "failed to create type object for `%s`", class_name(id));
     raise_panic(message, Pending::Report);
     return nullptr;
 }

@@ -1,6 +1,6 @@
 // Python surface of Weekday: seven class attributes, compared and hashed by
 // identity.
-#include "entry.hpp"
+#include "members.hpp"
 
 namespace kairodex::python {
 namespace {
@@ -14,18 +14,8 @@ void write_name(Out& out, Weekday weekday) noexcept {
 }
 
 PyMethodDef methods[] = {
-    {"number_from_monday", as_method(method_noargs<number_from_monday>), METH_NOARGS,
-     "number_from_monday($self)\n--\n\nGet the weekday number from Monday (1-7)."},
+    method<"number_from_monday()", "Get the weekday number from Monday (1-7).", number_from_monday>(),
     {},
-};
-
-PyType_Slot slots[] = {
-    {Py_tp_base, &PyBaseObject_Type},
-    {Py_tp_dealloc, as_slot(dealloc_instance)},
-    {Py_tp_methods, methods},
-    {Py_tp_repr, as_slot(text_slot<Weekday, write_name<ReprBuffer>>)},
-    {Py_tp_str, as_slot(text_slot<Weekday, write_name<ReprBuffer>>)},
-    {0, nullptr},
 };
 
 int add_class_attributes(PyTypeObject* type) noexcept {
@@ -42,12 +32,14 @@ int add_class_attributes(PyTypeObject* type) noexcept {
     return 0;
 }
 
-}  // namespace
+[[maybe_unused]] const bool defined = define_class<Weekday>({
+    .methods = methods,
+    .str = text_slot<Weekday, write_name<ReprBuffer>>,
+    .repr = text_slot<Weekday, write_name<ReprBuffer>>,
+    .add_class_attributes = add_class_attributes,
+});
 
-extern const ClassSpec weekday_class = {
-    "kairodex.Weekday",   "Weekday", Py_TPFLAGS_DISALLOW_INSTANTIATION, slots, instance_size<Weekday>,
-    add_class_attributes,
-};
+}  // namespace
 
 PyObject* weekday_objects[7] = {};
 

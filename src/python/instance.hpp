@@ -1,0 +1,115 @@
+// Instances: the object header, then the value record, nothing else; their
+// allocation, reuse and deallocation.
+#pragma once
+
+#include "registry.hpp"
+
+#include <cstddef>
+
+namespace kairodex::python {
+
+template <class Value>
+struct Instance {
+    PyObject_HEAD
+    Value value;
+};
+
+template <class Value>
+constexpr Py_ssize_t instance_size = sizeof(Instance<Value>);
+
+template <class Value>
+const Value& value_of(PyObject* object) noexcept {
+    return reinterpret_cast<Instance<Value>*>(object)->value;
+}
+
+// Blocks of freed instances, kept by size for the next instance of that size:
+// most values live briefly, and reuse skips the allocator both ways. A few
+// dozen per size at most; like all module state, used with the GIL held.
+// (Off under AddressSanitizer, which should see every use after free.)
+class BlockPool {
+  public:
+#if defined(__SANITIZE_ADDRESS__)
+    static constexpr int capacity = 0;
+#else
+    static constexpr int capacity = 32;
+#endif
+    static constexpr Py_ssize_t largest = 64;
+
+    static void* take(Py_ssize_t size) noexcept {
+        if constexpr (capacity > 0) {
+            Shelf& shelf = shelves_[size / 8];
+            if (shelf.count > 0) return shelf.blocks[--shelf.count];
+        }
+        return PyObject_Malloc(static_cast<std::size_t>(size));
+    }
+
+    // A block of `size` bytes from PyObject_Malloc.
+    static void give(void* block, Py_ssize_t size) noexcept {
+        if constexpr (capacity > 0) {
+            Shelf& shelf = shelves_[size / 8];
+            if (shelf.count < capacity) {
+                shelf.blocks[shelf.count++] = block;
+                return;
+            }
+        }
+        PyObject_Free(block);
+    }
+
+  private:
+    struct Shelf {
+        int count;
+        void* blocks[capacity > 0 ? capacity : 1];
+    };
+    static inline constinit Shelf shelves_[largest / 8 + 1] = {};
+};
+
+// Whether instances of `type` are plain blocks of `size` bytes from
+// PyObject_Malloc, as for every class here: no garbage collection, no items,
+// the generic allocator and deallocator.
+inline bool is_plain_block(PyTypeObject* type, Py_ssize_t size) noexcept {
+    return type->tp_alloc == PyType_GenericAlloc && type->tp_free == PyObject_Free && !PyType_IS_GC(type) &&
+           type->tp_itemsize == 0 && type->tp_basicsize == size && size <= BlockPool::largest;
+}
+
+// A new instance of `type` holding `value`; null with MemoryError set.
+template <class Value>
+PyObject* new_instance(PyTypeObject* type, const Value& value) noexcept {
+    PyObject* object = nullptr;
+    if (is_plain_block(type, instance_size<Value>)) {
+        // What the generic allocator does for such a type, less zeroing memory
+        // that the value record overwrites at once.
+        object = static_cast<PyObject*>(BlockPool::take(instance_size<Value>));
+        if (object == nullptr) return PyErr_NoMemory();
+        PyObject_Init(object, type);
+    } else {
+        object = type->tp_alloc(type, 0);
+        if (object == nullptr) return nullptr;
+    }
+    reinterpret_cast<Instance<Value>*>(object)->value = value;
+    return object;
+}
+
+// A new instance of exactly the value's own class.
+template <ValueClass Value>
+PyObject* new_instance(const Value& value) noexcept {
+    PyTypeObject* type = type_object<Value>();
+    return type == nullptr ? nullptr : new_instance(type, value);
+}
+
+// Whether `object` is an instance of the class (or of a subtype).
+inline bool is_instance(PyObject* object, PyTypeObject* type) noexcept {
+    return Py_IS_TYPE(object, type) || PyType_IsSubtype(Py_TYPE(object), type);
+}
+
+// Every class's deallocator: the block goes back to the pool.
+inline void dealloc_instance(PyObject* self) noexcept {
+    PyTypeObject* type = Py_TYPE(self);
+    if (is_plain_block(type, type->tp_basicsize)) {
+        BlockPool::give(self, type->tp_basicsize);
+    } else {
+        type->tp_free(self);
+    }
+    Py_DECREF(type);
+}
+
+}  // namespace kairodex::python
