@@ -261,6 +261,18 @@ constexpr Result<Date> parse_date(std::string_view text) noexcept {
 // "-MM-DD": "0005-01-01", "-001-12-31", "12345-06-07".
 template <class Out>
 constexpr void write_date(Out& out, Date date) noexcept {
+    if (date.year >= 0 && date.year <= 9999) {  // nearly every date: "YYYY-MM-DD" at fixed places
+        if (char* at = out.extend(10)) {
+            const auto year = static_cast<unsigned>(date.year);
+            write_two_digits(at, year / 100);
+            write_two_digits(at + 2, year % 100);
+            at[4] = '-';
+            write_two_digits(at + 5, date.month);
+            at[7] = '-';
+            write_two_digits(at + 8, date.day);
+        }
+        return;
+    }
     if (date.year < 0) {
         out.put('-');
         put_unsigned(out, u128{0} - static_cast<u128>(static_cast<i128>(date.year)), 3);
