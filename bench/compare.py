@@ -20,6 +20,7 @@ import argparse
 import datetime as dt
 import json
 import math
+import os
 import platform
 import statistics
 import sys
@@ -313,7 +314,7 @@ def main(argv=None):
     print()
 
     results = {"python": platform.python_version(), "floors": [], "operations": [], "sizes": [],
-               "floor_module": floor.__file__ if floor is not None else None}
+               "floor_module": os.path.basename(floor.__file__) if floor is not None else None}
 
     def cell(m):
         return f"{m[0]:7.1f} /{m[1]:7.1f}" if m else f"{'-':>16}"
@@ -367,7 +368,7 @@ def main(argv=None):
     geomean = math.exp(sum(math.log(r) for r in speedups) / len(speedups))
     results["geometric_mean_speedup"] = geomean
     print()
-    print("own = kairodex's min less its floor's min, ns: the operation's own cost")
+    print("own = kairodex's min less its floor's min, ns: the operation's own cost (below 0 where the noise is larger)")
     print(f"speed-up = other library's min / kairodex's min; geometric mean over datetime: {geomean:.2f}x")
     print(f"slowest against datetime: {min(speedups):.2f}x")
     net = math.exp(sum(math.log(r) for r in net_speedups) / len(net_speedups))
