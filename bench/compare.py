@@ -172,7 +172,7 @@ ROWS = [
     ("unix_timestamp", "x.unix_timestamp()", "fx.number()", "px.timestamp()", None, "pnx.timestamp()"),
     ("add_duration", "x.add_duration(dur)", "fx.with_instance(fdur)", "px + pdur", None, "pnx + pndur"),
     ("difference", "x.difference(x2)", "fx.with_instance(fx2)", "px - px2", None, "pnx - pnx2"),
-    ("DateTime.date", "x.date", "fx.part", "px.date()", None, "pnx.date()"),
+    ("DateTime.date", "x.date", "fx.inner", "px.date()", None, "pnx.date()"),
     ("Duration +", "dur + dur", "fdur + fdur", "pdur + pdur", None, "pndur + pndur"),
 ]
 

@@ -167,15 +167,15 @@ struct Entries {
         if (!bind(shape.name, nargs, kwnames, shape.least, shape.most)) return nullptr;
         std::int64_t key = 0;
         for (Py_ssize_t i = 0; i < nargs; ++i) {
-            std::int64_t part = 0;
+            std::int64_t argument = 0;
             bool converted = false;
             if constexpr (shape.instances_of < 0) {
-                converted = to_int32(args[i], part);
+                converted = to_int32(args[i], argument);
             } else {
-                converted = to_instance_key<shape.instances_of>(args[i], part);
+                converted = to_instance_key<shape.instances_of>(args[i], argument);
             }
             if (!converted) return nullptr;
-            key = sum(key, part);
+            key = sum(key, argument);
         }
         return make<C>(key);
     }
@@ -223,8 +223,8 @@ struct Entries {
         return Py_NewRef(key_of<C>(self) != 0 ? Py_True : Py_False);
     }
 
-    // value.part: a new Value24 with the same key, as DateTime.date is a new Date.
-    static PyObject* part(PyObject* self, void*) noexcept { return make<value24>(key_of<C>(self)); }
+    // value.inner: a new Value24 with the same key, as DateTime.date is a new Date.
+    static PyObject* inner(PyObject* self, void*) noexcept { return make<value24>(key_of<C>(self)); }
 
     // str(value): the key's number of characters (at most longest_text), by a
     // plain copy into a new one-byte str.
@@ -287,7 +287,7 @@ struct Entries {
     };
 
     static inline PyGetSetDef getters[] = {
-        {"part", part, nullptr, nullptr, nullptr},
+        {"inner", inner, nullptr, nullptr, nullptr},
         {},
     };
 
@@ -307,7 +307,8 @@ struct Entries {
 
     static_assert(kp::instance_size<Value<C>> == 24 + 8 * C);
 
-    static inline PyType_Spec spec = {shapes[C].name, kp::instance_size<Value<C>>, 0, Py_TPFLAGS_DEFAULT, slots};
+    static inline PyType_Spec type_definition = {shapes[C].name, kp::instance_size<Value<C>>, 0, Py_TPFLAGS_DEFAULT,
+                                                 slots};
 };
 
 // Each class method replaced by the method bound to the class, as the module
@@ -327,7 +328,7 @@ int bind_class_methods(PyTypeObject* type, PyMethodDef* def) noexcept {
 template <int C>
 int create_type() noexcept {
     if (types[C] != nullptr) return 0;
-    PyObject* type = PyType_FromSpec(&Entries<C>::spec);
+    PyObject* type = PyType_FromSpec(&Entries<C>::type_definition);
     if (type == nullptr) return -1;
     if (bind_class_methods(reinterpret_cast<PyTypeObject*>(type), Entries<C>::methods) < 0) {
         Py_DECREF(type);
