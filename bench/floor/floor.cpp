@@ -16,7 +16,7 @@
 // bytes, as sys.getsizeof reports them), all from one template. Built with
 // the benchmarks only, never installed.
 #include "convert.hpp"
-#include "frame.hpp"
+#include "instance.hpp"
 
 #include <algorithm>
 #include <cstdint>
