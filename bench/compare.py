@@ -1,10 +1,17 @@
 """kairodex against what a Python programmer would use instead, in one process.
 
-For each operation: the kairodex call, its standard-library `datetime`
-equivalent and, where installed, `ciso8601` and `pendulum`, each timed with
-`timeit` over several repeats (the minimum and the median of the repeats, in
-ns per call). Two floor rows give the cheapest CPython calls of the same
-shapes: an argument-less method returning an int, and an allocation.
+For each operation: the kairodex call, its floor, its standard-library
+`datetime` equivalent and, where installed, `ciso8601` and `pendulum`, each
+timed with `timeit` over several repeats (the minimum and the median of the
+repeats, in ns per call).
+
+An operation's floor is the call of the same shape into `_kairodex_floor`
+(bench/floor/, built with the benchmarks): the same binding, conversions and
+allocation of the result, and no calendar work. Kairodex's time less its
+floor's is the operation's own cost, what a faster implementation could still
+take off. Without the floor module (a plain install) those columns are left
+out. Two more floor rows give the cheapest CPython calls of two shapes: an
+argument-less method returning an int, and an allocation.
 
     python3.15 bench/compare.py [--repeat N] [--target-ms MS] [--json FILE]
 """
@@ -13,6 +20,7 @@ import argparse
 import datetime as dt
 import json
 import math
+import os
 import platform
 import statistics
 import sys
@@ -28,6 +36,10 @@ try:
     import pendulum
 except ImportError:
     pendulum = None
+try:
+    import _kairodex_floor as floor
+except ImportError:
+    floor = None
 
 UTC = dt.timezone.utc
 PLUS_TWO = dt.timezone(dt.timedelta(hours=2))
@@ -82,6 +94,36 @@ NAMESPACE = {
     "one_day": dt.timedelta(days=1),
     "ordinal": dt.date(2024, 6, 1).toordinal(),
 }
+
+
+def floor_values(ns):
+    """The floor module's names for the floor statements: its classes, and
+    floor values of the kairodex values' sizes keyed by what the kairodex
+    methods return (so that the floor's ints are as large) or, for str(), by
+    the length of the kairodex value's text (a parsed floor value keeps its
+    text's length as its key, and str() of it is that long)."""
+    value24, value32, value40 = floor.Value24, floor.Value32, floor.Value40
+    return {
+        "Value24": value24,
+        "Value32": value32,
+        "Value40": value40,
+        "fd": value24.from_int(ns["d"].days_since_unix_epoch()),
+        "fd2": value24.from_int(ns["d2"].days_since_unix_epoch()),
+        "ft": value24.from_int(ns["t"].seconds_since_midnight()),
+        "fx": value32.from_int(ns["x"].unix_timestamp()),
+        "fx2": value32.from_int(ns["x2"].unix_timestamp()),
+        "fdur": value32.from_int(ns["dur"].total_nanos() // 10**9),
+        "fd_text": value24.parse(str(ns["d"])),
+        "ft_text": value24.parse(str(ns["t"])),
+        "fx_text": value32.parse(str(ns["x"])),
+        "fo_text": value40.parse(str(ns["o"])),
+        "fdur_text": value32.parse(str(ns["dur"])),
+        "foff_text": value24.parse(str(ns["off"])),
+    }
+
+
+if floor is not None:
+    NAMESPACE.update(floor_values(NAMESPACE))
 if pendulum is not None:
     NAMESPACE.update(
         pnd=pendulum.date(2024, 6, 1),
@@ -90,42 +132,48 @@ if pendulum is not None:
         pndur=pendulum.duration(seconds=90061),
     )
 
-# (operation, kairodex, datetime, ciso8601, pendulum); None where a library
-# has no such call.
+# (operation, kairodex, floor, datetime, ciso8601, pendulum); None where a
+# library has no such call. The floor is the call of the same shape (binding,
+# conversions, result) into the floor module, on floor values of the same
+# sizes as the kairodex ones.
 ROWS = [
-    ("Date(y, m, d)", "Date(2024, 6, 1)", "date(2024, 6, 1)", None, "pendulum.Date(2024, 6, 1)"),
-    ("Time(h, m, s)", "Time(12, 30, 45)", "time(12, 30, 45)", None, "pendulum.Time(12, 30, 45)"),
-    ("DateTime(date, time)", "DateTime(d, t)", "datetime.combine(pd, pt, UTC)", None, None),
-    ("Date.parse", "Date.parse(DATE_TEXT)", "date.fromisoformat(DATE_TEXT)", None,
+    ("Date(y, m, d)", "Date(2024, 6, 1)", "Value24(2024, 6, 1)", "date(2024, 6, 1)", None,
+     "pendulum.Date(2024, 6, 1)"),
+    ("Time(h, m, s)", "Time(12, 30, 45)", "Value24(12, 30, 45)", "time(12, 30, 45)", None,
+     "pendulum.Time(12, 30, 45)"),
+    ("DateTime(date, time)", "DateTime(d, t)", "Value32(fd, ft)", "datetime.combine(pd, pt, UTC)", None, None),
+    ("Date.parse", "Date.parse(DATE_TEXT)", "Value24.parse(DATE_TEXT)", "date.fromisoformat(DATE_TEXT)", None,
      "pendulum.parse(DATE_TEXT, exact=True)"),
-    ("Time.parse", "Time.parse(TIME_TEXT)", "time.fromisoformat(TIME_TEXT)", None,
+    ("Time.parse", "Time.parse(TIME_TEXT)", "Value24.parse(TIME_TEXT)", "time.fromisoformat(TIME_TEXT)", None,
      "pendulum.parse(TIME_TEXT, exact=True)"),
-    ("DateTime.parse", "DateTime.parse(UTC_TEXT)", "datetime.fromisoformat(UTC_TEXT)",
+    ("DateTime.parse", "DateTime.parse(UTC_TEXT)", "Value32.parse(UTC_TEXT)", "datetime.fromisoformat(UTC_TEXT)",
      "ciso8601.parse_datetime(UTC_TEXT)", "pendulum.parse(UTC_TEXT)"),
-    ("OffsetDateTime.parse", "OffsetDateTime.parse(OFFSET_TEXT)", "datetime.fromisoformat(OFFSET_TEXT)",
-     "ciso8601.parse_datetime(OFFSET_TEXT)", "pendulum.parse(OFFSET_TEXT)"),
-    ("str(Date)", "str(d)", "str(pd)", None, "str(pnd)"),
-    ("str(Time)", "str(t)", "str(pt)", None, None),
-    ("str(DateTime)", "str(x)", "str(px)", None, "str(pnx)"),
-    ("str(OffsetDateTime)", "str(o)", "str(po)", None, None),
-    ("str(Duration)", "str(dur)", "str(pdur)", None, None),
-    ("str(UtcOffset)", "str(off)", "str(poff)", None, None),
-    ("hash(Date)", "hash(d)", "hash(pd)", None, "hash(pnd)"),
-    ("hash(DateTime)", "hash(x)", "hash(px)", None, "hash(pnx)"),
-    ("Date ==", "d == d2", "pd == pd2", None, None),
-    ("Date <", "d < d2", "pd < pd2", None, None),
-    ("DateTime ==", "x == x2", "px == px2", None, "pnx == pnx2"),
-    ("DateTime <", "x < x2", "px < px2", None, "pnx < pnx2"),
-    ("days_since_unix_epoch", "d.days_since_unix_epoch()", "pd.toordinal()", None, None),
-    ("from_days_since_unix_epoch", "Date.from_days_since_unix_epoch(day_count)", "date.fromordinal(ordinal)",
-     None, None),
-    ("weekday", "d.weekday()", "pd.weekday()", None, None),
-    ("add_days", "d.add_days(1)", "pd + one_day", None, "pnd.add(days=1)"),
-    ("from_unix_timestamp", "DateTime.from_unix_timestamp(seconds)", "datetime.fromtimestamp(seconds, UTC)",
-     None, "pendulum.from_timestamp(seconds)"),
-    ("unix_timestamp", "x.unix_timestamp()", "px.timestamp()", None, "pnx.timestamp()"),
-    ("add_duration", "x.add_duration(dur)", "px + pdur", None, "pnx + pndur"),
-    ("difference", "x.difference(x2)", "px - px2", None, "pnx - pnx2"),
+    ("OffsetDateTime.parse", "OffsetDateTime.parse(OFFSET_TEXT)", "Value40.parse(OFFSET_TEXT)",
+     "datetime.fromisoformat(OFFSET_TEXT)", "ciso8601.parse_datetime(OFFSET_TEXT)", "pendulum.parse(OFFSET_TEXT)"),
+    ("str(Date)", "str(d)", "str(fd_text)", "str(pd)", None, "str(pnd)"),
+    ("str(Time)", "str(t)", "str(ft_text)", "str(pt)", None, None),
+    ("str(DateTime)", "str(x)", "str(fx_text)", "str(px)", None, "str(pnx)"),
+    ("str(OffsetDateTime)", "str(o)", "str(fo_text)", "str(po)", None, None),
+    ("str(Duration)", "str(dur)", "str(fdur_text)", "str(pdur)", None, None),
+    ("str(UtcOffset)", "str(off)", "str(foff_text)", "str(poff)", None, None),
+    ("hash(Date)", "hash(d)", "hash(fd)", "hash(pd)", None, "hash(pnd)"),
+    ("hash(DateTime)", "hash(x)", "hash(fx)", "hash(px)", None, "hash(pnx)"),
+    ("Date ==", "d == d2", "fd == fd2", "pd == pd2", None, None),
+    ("Date <", "d < d2", "fd < fd2", "pd < pd2", None, None),
+    ("DateTime ==", "x == x2", "fx == fx2", "px == px2", None, "pnx == pnx2"),
+    ("DateTime <", "x < x2", "fx < fx2", "px < px2", None, "pnx < pnx2"),
+    ("days_since_unix_epoch", "d.days_since_unix_epoch()", "fd.number()", "pd.toordinal()", None, None),
+    ("from_days_since_unix_epoch", "Date.from_days_since_unix_epoch(day_count)", "Value24.from_int(day_count)",
+     "date.fromordinal(ordinal)", None, None),
+    ("weekday", "d.weekday()", "fd.kept()", "pd.weekday()", None, None),
+    ("add_days", "d.add_days(1)", "fd.with_int(1)", "pd + one_day", None, "pnd.add(days=1)"),
+    ("from_unix_timestamp", "DateTime.from_unix_timestamp(seconds)", "Value32.from_int(seconds)",
+     "datetime.fromtimestamp(seconds, UTC)", None, "pendulum.from_timestamp(seconds)"),
+    ("unix_timestamp", "x.unix_timestamp()", "fx.number()", "px.timestamp()", None, "pnx.timestamp()"),
+    ("add_duration", "x.add_duration(dur)", "fx.with_instance(fdur)", "px + pdur", None, "pnx + pndur"),
+    ("difference", "x.difference(x2)", "fx.with_instance(fx2)", "px - px2", None, "pnx - pnx2"),
+    ("DateTime.date", "x.date", "fx.inner", "px.date()", None, "pnx.date()"),
+    ("Duration +", "dur + dur", "fdur + fdur", "pdur + pdur", None, "pndur + pndur"),
 ]
 
 FLOORS = [
@@ -133,9 +181,9 @@ FLOORS = [
     ("floor: allocation", "object()"),
 ]
 
-# Argument-less methods that return an int or a bool, against the first floor.
-# (The floor's result, 2, is a cached small int; results from 2^30 on are
-# new two-digit ints.)
+# Argument-less methods that return an int or a bool, against the first floor
+# and against their own floor (no_argument_floors). (The first floor's result,
+# 2, is a cached small int; results from 2^30 on are new two-digit ints.)
 NO_ARGUMENTS = [
     "d.days_since_unix_epoch()", "d.ordinal()", "t.seconds_since_midnight()", "t.nanos_since_midnight()",
     "x.unix_timestamp()", "x.unix_timestamp_nanos()", "o.unix_timestamp()", "off.as_seconds()", "off.is_utc()",
@@ -171,6 +219,22 @@ SIZES = [
 ]
 
 
+def no_argument_floors():
+    """Each of NO_ARGUMENTS with its own floor statement (None without the
+    floor module): the floor method returning the same result, a bool, or a
+    new int of the same size, from a floor value that holds it."""
+    pairs = []
+    for statement in NO_ARGUMENTS:
+        if floor is None:
+            pairs.append((statement, None))
+            continue
+        result = eval(statement, NAMESPACE)
+        name = "f_" + statement.removesuffix("()").replace(".", "_")
+        NAMESPACE[name] = floor.Value24.from_int(int(result))
+        pairs.append((statement, f"{name}.{'truth' if isinstance(result, bool) else 'number'}()"))
+    return pairs
+
+
 def measure(statements, repeat, target_seconds):
     """Minimum and median ns per call of each statement over `repeat` runs of
     one loop each. The runs of the statements alternate, so that a slow
@@ -193,7 +257,41 @@ def available(library):
     return NAMESPACE.get(library) is not None
 
 
-def main():
+def summarise(results, rows):
+    """The summary after the operations table, printed and added to `results`."""
+    if floor is not None:
+        own = sorted((row for row in rows if "own_cost_ns" in row), key=lambda row: -row["own_cost_ns"])
+        results["largest_own_costs"] = [
+            {"name": row["name"], "own_cost_ns": row["own_cost_ns"], "kairodex_min_ns": row["kairodex"]["min_ns"],
+             "floor_min_ns": row["floor"]["min_ns"]} for row in own[:6]]
+        print("largest own costs (kairodex less its floor):")
+        for row in results["largest_own_costs"]:
+            share = row["own_cost_ns"] / row["kairodex_min_ns"]
+            print(f"  {row['name']:<28} {row['own_cost_ns']:6.1f} ns of {row['kairodex_min_ns']:6.1f} ns"
+                  f" ({share:.0%}); floor {row['floor_min_ns']:.1f} ns")
+    slower = [row for row in rows if "datetime" in row and row["datetime"]["speedup"] < 1]
+    results["slower_than_datetime"] = [
+        {"name": row["name"], "speedup": row["datetime"]["speedup"], "own_cost_ns": row.get("own_cost_ns"),
+         "floor_over_datetime": (row["floor"]["min_ns"] / row["datetime"]["min_ns"] if "floor" in row else None)}
+        for row in slower]
+    print("slower than datetime:" + ("" if slower else " none"))
+    for entry in results["slower_than_datetime"]:
+        line = f"  {entry['name']:<28} {entry['speedup']:.2f}x"
+        if entry["own_cost_ns"] is not None:
+            line += (f"; own cost {entry['own_cost_ns']:.1f} ns, the floor alone takes"
+                     f" {entry['floor_over_datetime']:.2f} of datetime's time")
+        print(line)
+    for row in rows:
+        if "ciso8601" not in row:
+            continue
+        ours, theirs = row["kairodex"]["min_ns"], row["ciso8601"]["min_ns"]
+        results.setdefault("against_ciso8601", []).append(
+            {"name": row["name"], "kairodex_min_ns": ours, "ciso8601_min_ns": theirs,
+             "kairodex_over_ciso8601": ours / theirs})
+        print(f"{row['name']} / {row['ciso8601']['statement']}: {ours:.1f} / {theirs:.1f} ns = {ours / theirs:.2f}")
+
+
+def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     # Many short runs: on a shared machine a slow spell then spoils a few runs
     # of each statement rather than whole rows.
@@ -201,16 +299,22 @@ def main():
     parser.add_argument("--target-ms", type=float, default=5.0,
                         help="length of one timed run in ms (default 5)")
     parser.add_argument("--json", metavar="FILE", help="also write the results as JSON")
-    args = parser.parse_args()
+    args = parser.parse_args(argv)
     target = args.target_ms / 1000
 
     print(f"Python {platform.python_version()} on {platform.machine()}, kairodex from {kx.__file__}")
     print(f"ciso8601: {'yes' if ciso8601 else 'not installed'}, "
           f"pendulum: {'yes' if pendulum else 'not installed'}; "
           f"{args.repeat} repeats of about {args.target_ms:g} ms each; ns per call, min / median")
+    if floor is None:
+        print("floor module _kairodex_floor not importable (scripts/dev bench builds it into"
+              " build-bench/bench/floor): the floor and own-cost columns are left out")
+    else:
+        print(f"floor: {floor.__file__}")
     print()
 
-    results = {"python": platform.python_version(), "floors": [], "operations": [], "sizes": []}
+    results = {"python": platform.python_version(), "floors": [], "operations": [], "sizes": [],
+               "floor_module": os.path.basename(floor.__file__) if floor is not None else None}
 
     def cell(m):
         return f"{m[0]:7.1f} /{m[1]:7.1f}" if m else f"{'-':>16}"
@@ -223,22 +327,30 @@ def main():
         print(f"{name:<30} {statement:<22} {cell(m)}")
     print()
 
-    header = (f"{'operation':<28} {'kairodex':>16} {'datetime':>16} {'speed-up':>8}"
+    header = (f"{'operation':<28} {'kairodex':>16} {'floor':>16} {'own':>6} {'datetime':>16} {'speed-up':>8}"
               f" {'ciso8601':>16} {'ratio':>6} {'pendulum':>16} {'ratio':>6}")
     print(header)
     print("-" * len(header))
     speedups, net_speedups = [], []
-    for name, ours, stdlib, ciso, pend in ROWS:
+    for name, ours, floor_statement, stdlib, ciso, pend in ROWS:
         row = {"name": name}
         columns = [(library, statement, width)
                    for library, statement, width in (("datetime", stdlib, 8), ("ciso8601", ciso, 6),
                                                      ("pendulum", pend, 6))]
         timed = [statement for library, statement, _ in columns
                  if statement is not None and (library == "datetime" or available(library))]
-        m_ours, *m_others = measure([ours] + timed, args.repeat, target)
-        others = dict(zip(timed, m_others))
+        floors_timed = [floor_statement] if floor is not None else []
+        m_ours, *m_rest = measure([ours] + floors_timed + timed, args.repeat, target)
+        m_floor = m_rest.pop(0) if floors_timed else None
+        others = dict(zip(timed, m_rest))
         row["kairodex"] = {"statement": ours, "min_ns": m_ours[0], "median_ns": m_ours[1]}
-        line = f"{name:<28} {cell(m_ours)}"
+        line = f"{name:<28} {cell(m_ours)} {cell(m_floor)}"
+        if m_floor is not None:
+            row["floor"] = {"statement": floor_statement, "min_ns": m_floor[0], "median_ns": m_floor[1]}
+            row["own_cost_ns"] = m_ours[0] - m_floor[0]
+            line += f" {row['own_cost_ns']:6.1f}"
+        else:
+            line += f" {'-':>6}"
         for library, statement, width in columns:
             if statement not in others:
                 line += f" {cell(None)} {'':>{width}}"
@@ -256,20 +368,28 @@ def main():
     geomean = math.exp(sum(math.log(r) for r in speedups) / len(speedups))
     results["geometric_mean_speedup"] = geomean
     print()
+    print("own = kairodex's min less its floor's min, ns: the operation's own cost (below 0 where the noise is larger)")
     print(f"speed-up = other library's min / kairodex's min; geometric mean over datetime: {geomean:.2f}x")
     print(f"slowest against datetime: {min(speedups):.2f}x")
     net = math.exp(sum(math.log(r) for r in net_speedups) / len(net_speedups))
     results["geometric_mean_speedup_without_loop"] = net
     print(f"the same with the empty loop's time taken off both sides: {net:.2f}x")
+    summarise(results, results["operations"])
     print()
 
-    print(f"{'no-argument method':<28} {'kairodex':>16} {'floor':>16} {'/ floor':>8}")
-    for statement in NO_ARGUMENTS:
-        m, floor = measure([statement, FLOORS[0][1]], args.repeat, target)
-        results["no_arguments"] = results.get("no_arguments", []) + [
-            {"statement": statement, "min_ns": m[0], "median_ns": m[1], "floor_min_ns": floor[0],
-             "ratio_to_floor": m[0] / floor[0]}]
-        print(f"{statement:<28} {cell(m)} {cell(floor)} {m[0] / floor[0]:7.2f}x", flush=True)
+    print(f"{'no-argument method':<28} {'kairodex':>16} {'floor':>16} {'/ floor':>8} {'its floor':>16} {'own':>6}"
+          "  its floor's statement")
+    for statement, own_floor in no_argument_floors():
+        statements = [statement, FLOORS[0][1]] + ([own_floor] if own_floor else [])
+        m, first, *shape = measure(statements, args.repeat, target)
+        entry = {"statement": statement, "min_ns": m[0], "median_ns": m[1], "floor_min_ns": first[0],
+                 "ratio_to_floor": m[0] / first[0]}
+        line = f"{statement:<28} {cell(m)} {cell(first)} {m[0] / first[0]:7.2f}x"
+        if shape:
+            entry.update(own_floor_statement=own_floor, own_floor_min_ns=shape[0][0], own_cost_ns=m[0] - shape[0][0])
+            line += f" {cell(shape[0])} {entry['own_cost_ns']:6.1f}  {own_floor}"
+        results.setdefault("no_arguments", []).append(entry)
+        print(line, flush=True)
     print()
 
     print(f"{'attribute lookup alone':<28} {'kairodex':>16} {'other':>16}  other statement")

@@ -124,26 +124,35 @@ def _size_chart(data: dict, path: Path) -> None:
 
 
 def _cell(op: dict, library: str) -> str:
+    if library == "own cost":
+        return f"{op['own_cost_ns']:.1f}" if "own_cost_ns" in op else "--"
     if library not in op:
         return "--"
     text = f"{op[library]['min_ns']:.1f}"
-    if library != "kairodex":
+    if library not in ("kairodex", "floor"):
         text += f" ({op[library]['speedup']:.2f}x)"
     return text
 
 
 def _operations_table(data: dict) -> str:
+    # The floor and the own cost (kairodex less the floor) where the figures
+    # have them: compare.py times them when the floor module is importable.
+    with_floor = any("floor" in op for op in data["operations"])
+    columns = ["kairodex"] + (["floor", "own cost"] if with_floor else []) + LIBRARIES[1:]
+    caption = "ns per call, minimum of the runs (in brackets: that time over kairodex's)"
+    if with_floor:
+        caption += "; own cost: kairodex's time less its floor's"
     lines = [
-        ".. list-table:: ns per call, minimum of the runs (in brackets: that time over kairodex's)",
+        f".. list-table:: {caption}",
         "   :header-rows: 1",
         "   :class: kairodex-figures",
         "",
         "   * - operation",
     ]
-    lines += [f"     - {library}" for library in LIBRARIES]
+    lines += [f"     - {column}" for column in columns]
     for op in data["operations"]:
         lines.append(f"   * - ``{op['name']}``")
-        lines += [f"     - {_cell(op, library)}" for library in LIBRARIES]
+        lines += [f"     - {_cell(op, column)}" for column in columns]
     return "\n".join(lines) + "\n"
 
 
@@ -163,7 +172,15 @@ def _summary(data: dict) -> str:
         f"- ``{row['name']}``, the value made just before: kairodex {row['kairodex_min_ns']:.1f} ns, ``datetime``"
         f" {row['datetime_min_ns']:.1f} ns ({row['speedup']:.2f}x)."
         for row in data.get("fresh_hashes", [])
-    ] + [""])
+    ] + [
+        f"- ``{row['name']}`` takes {row['kairodex_over_ciso8601']:.2f} of ``ciso8601.parse_datetime``'s time"
+        f" ({row['kairodex_min_ns']:.1f} ns against {row['ciso8601_min_ns']:.1f} ns)."
+        for row in data.get("against_ciso8601", [])
+    ] + ([
+        "- Largest own costs (kairodex's time less its floor's): " + ", ".join(
+            f"``{row['name']}`` {row['own_cost_ns']:.1f} ns of {row['kairodex_min_ns']:.1f}"
+            for row in data["largest_own_costs"]) + "."
+    ] if data.get("largest_own_costs") else []) + [""])
 
 
 CHARTS = {

@@ -1,12 +1,15 @@
 // The calendar core beside a textbook baseline written here from the classic
 // algorithms: era-based day counts with plain divisions, sscanf grammars,
 // snprintf text forms and a reference SipHash-1-3 over a serialised record.
-// Both sides of every pair run in the same binary on the same inputs, and the
-// closing table gives each pair's ratio.
+// The day-count conversions also run beside the C++ library's own calendar,
+// std::chrono's year_month_day and sys_days, over the years it holds. All
+// sides of a row run in the same binary on the same inputs, and the closing
+// table gives each row's ratios.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -265,6 +268,22 @@ std::uint64_t hash_datetime(const DateTime& v) {
 }  // namespace baseline
 
 // ---------------------------------------------------------------------------
+// The C++ library's calendar: neither direction checks its input
+// ---------------------------------------------------------------------------
+
+namespace chrono_peer {
+
+std::int64_t days_from_civil(const std::chrono::year_month_day& date) {
+    return std::chrono::sys_days{date}.time_since_epoch().count();
+}
+
+std::chrono::year_month_day civil_from_days(std::int64_t days) {
+    return std::chrono::year_month_day{std::chrono::sys_days{std::chrono::days{days}}};
+}
+
+}  // namespace chrono_peer
+
+// ---------------------------------------------------------------------------
 // Inputs: a power-of-two table of each kind, drawn once with a fixed seed
 // ---------------------------------------------------------------------------
 
@@ -272,9 +291,11 @@ constexpr std::size_t input_count = 4096;
 constexpr std::size_t input_mask = input_count - 1;
 
 struct Inputs {
-    std::vector<std::int64_t> days_full, days_modern;  // every year / 1900 ..= 2100
-    std::vector<Date> dates_full, dates_modern;
-    std::vector<baseline::Civil> civil_full, civil_modern;
+    // every year / -32767 ..= 32767, std::chrono::year's range / 1900 ..= 2100
+    std::vector<std::int64_t> days_full, days_chrono, days_modern;
+    std::vector<Date> dates_full, dates_chrono, dates_modern;
+    std::vector<baseline::Civil> civil_full, civil_chrono, civil_modern;
+    std::vector<std::chrono::year_month_day> ymd_chrono, ymd_modern;
     std::vector<year_t> years;
     std::vector<Time> times;
     std::vector<DateTime> datetimes;
@@ -299,9 +320,12 @@ Inputs make_inputs() {
     constexpr std::int64_t day_1900 = -25567, day_2100 = 47846;                 // 1900-01-01, 2100-12-31
     constexpr std::int64_t day_0001 = -719162, day_9999 = 2932896;              // 0001-01-01, 9999-12-31
     constexpr std::uint32_t fraction_units[] = {1000000000, 1000000, 1000, 1};  // 0, 3, 6, 9 digits
+    const std::int64_t day_chrono_first = days_since_unix_epoch(Date{-32767, 1, 1});
+    const std::int64_t day_chrono_last = days_since_unix_epoch(Date{32767, 12, 31});
 
     for (std::size_t i = 0; i < input_count; ++i) {
         in.days_full.push_back(uniform(min_days_since_unix_epoch, max_days_since_unix_epoch));
+        in.days_chrono.push_back(uniform(day_chrono_first, day_chrono_last));
         in.days_modern.push_back(uniform(day_1900, day_2100));
         in.years.push_back(static_cast<year_t>(uniform(INT32_MIN, INT32_MAX)));
 
@@ -336,9 +360,17 @@ Inputs make_inputs() {
         in.log_texts.push_back(text_of(log_text));
     }
     for (std::int64_t d : in.days_full) in.dates_full.push_back(*from_days_since_unix_epoch(d));
+    for (std::int64_t d : in.days_chrono) in.dates_chrono.push_back(*from_days_since_unix_epoch(d));
     for (std::int64_t d : in.days_modern) in.dates_modern.push_back(*from_days_since_unix_epoch(d));
     for (const Date& d : in.dates_full) in.civil_full.push_back({d.year, d.month, d.day});
+    for (const Date& d : in.dates_chrono) in.civil_chrono.push_back({d.year, d.month, d.day});
     for (const Date& d : in.dates_modern) in.civil_modern.push_back({d.year, d.month, d.day});
+    auto ymd = [](const Date& d) {
+        return std::chrono::year_month_day{std::chrono::year{d.year}, std::chrono::month{d.month},
+                                           std::chrono::day{d.day}};
+    };
+    for (const Date& d : in.dates_chrono) in.ymd_chrono.push_back(ymd(d));
+    for (const Date& d : in.dates_modern) in.ymd_modern.push_back(ymd(d));
     return in;
 }
 
@@ -367,26 +399,44 @@ void register_pairs() {
         benchmark::RegisterBenchmark(operation + "/kairodex", [ours](benchmark::State& s) { run(s, ours); });
         benchmark::RegisterBenchmark(operation + "/baseline", [theirs](benchmark::State& s) { run(s, theirs); });
     };
+    // A pair and the C++ library's calendar on the same inputs.
+    auto trio = [&pair](const std::string& operation, auto ours, auto theirs, auto library) {
+        pair(operation, ours, theirs);
+        benchmark::RegisterBenchmark(operation + "/chrono", [library](benchmark::State& s) { run(s, library); });
+    };
 
-    // clang-format off: one pair per entry, ours above the baseline
+    // clang-format off: one row per entry, ours above the baseline (and chrono)
     pair("days_since_unix_epoch:all_years",
          [&](std::size_t i) { return days_since_unix_epoch(in.dates_full[i]); },
          [&](std::size_t i) {
              const auto& c = in.civil_full[i];
              return baseline::days_from_civil(c.year, c.month, c.day);
          });
-    pair("days_since_unix_epoch:1900-2100",
+    trio("days_since_unix_epoch:-32767..32767",
+         [&](std::size_t i) { return days_since_unix_epoch(in.dates_chrono[i]); },
+         [&](std::size_t i) {
+             const auto& c = in.civil_chrono[i];
+             return baseline::days_from_civil(c.year, c.month, c.day);
+         },
+         [&](std::size_t i) { return chrono_peer::days_from_civil(in.ymd_chrono[i]); });
+    trio("days_since_unix_epoch:1900-2100",
          [&](std::size_t i) { return days_since_unix_epoch(in.dates_modern[i]); },
          [&](std::size_t i) {
              const auto& c = in.civil_modern[i];
              return baseline::days_from_civil(c.year, c.month, c.day);
-         });
+         },
+         [&](std::size_t i) { return chrono_peer::days_from_civil(in.ymd_modern[i]); });
     pair("from_days_since_unix_epoch:all_years",
          [&](std::size_t i) { return from_days_since_unix_epoch(in.days_full[i]); },
          [&](std::size_t i) { return baseline::civil_from_days(in.days_full[i]); });
-    pair("from_days_since_unix_epoch:1900-2100",
+    trio("from_days_since_unix_epoch:-32767..32767",
+         [&](std::size_t i) { return from_days_since_unix_epoch(in.days_chrono[i]); },
+         [&](std::size_t i) { return baseline::civil_from_days(in.days_chrono[i]); },
+         [&](std::size_t i) { return chrono_peer::civil_from_days(in.days_chrono[i]); });
+    trio("from_days_since_unix_epoch:1900-2100",
          [&](std::size_t i) { return from_days_since_unix_epoch(in.days_modern[i]); },
-         [&](std::size_t i) { return baseline::civil_from_days(in.days_modern[i]); });
+         [&](std::size_t i) { return baseline::civil_from_days(in.days_modern[i]); },
+         [&](std::size_t i) { return chrono_peer::civil_from_days(in.days_modern[i]); });
     pair("is_leap_year",
          [&](std::size_t i) { return is_leap_year(in.years[i]); },
          [&](std::size_t i) { return baseline::is_leap(in.years[i]); });
@@ -491,8 +541,9 @@ void register_pairs() {
     });
 }
 
-// The console output, then one line per pair: both times and their ratio.
-// A repeated benchmark (--benchmark_repetitions) counts with its median.
+// The console output, then one line per row: the times, and the baseline's and
+// chrono's over ours. A repeated benchmark (--benchmark_repetitions) counts
+// with its median.
 class RatioReporter : public benchmark::ConsoleReporter {
   public:
     void ReportRuns(const std::vector<Run>& runs) override {
@@ -514,7 +565,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
         std::FILE* out = stdout;
         GetOutputStream().flush();
         std::fflush(out);
-        std::fprintf(out, "\n%-40s %12s %12s %9s\n", "operation", "kairodex ns", "baseline ns", "speed-up");
+        std::fprintf(out, "\n%-42s %12s %12s %9s %12s %9s\n", "operation", "kairodex ns", "baseline ns", "speed-up",
+                     "chrono ns", "speed-up");
         for (const std::string& name : order_) {
             const std::string suffix = "/kairodex";
             if (name.size() < suffix.size() || name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
@@ -523,8 +575,12 @@ class RatioReporter : public benchmark::ConsoleReporter {
             const auto theirs = best_.find(operation + "/baseline");
             if (theirs == best_.end()) continue;
             const double ours = best_[name];
-            std::fprintf(out, "%-40s %12.2f %12.2f %8.2fx\n", operation.c_str(), ours, theirs->second,
+            std::fprintf(out, "%-42s %12.2f %12.2f %8.2fx", operation.c_str(), ours, theirs->second,
                          theirs->second / ours);
+            if (const auto library = best_.find(operation + "/chrono"); library != best_.end()) {
+                std::fprintf(out, " %12.2f %8.2fx", library->second, library->second / ours);
+            }
+            std::fprintf(out, "\n");
         }
     }
 

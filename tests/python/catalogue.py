@@ -1,8 +1,25 @@
-"""The operations that the leak and allocation-failure suites run: every
-entry point of the module and every error path, each with the exception it
-raises (None where it returns), and the values they work on."""
+"""The module's Python surface, one row per member, and the calls the leak,
+reference and allocation-failure suites run.
+
+MEMBERS has a row for every member of every class, in the order the class
+lists them (dunders aside): its class, its name, its kind (constructor, class
+method, method, getter, class attribute or operator), its parameters (name,
+what the argument converts to, a value that works, the default), the value it
+is called on, the class of what it returns, and its docstring. The surface,
+hostile-argument, leak, reference and allocation-failure tests all read these
+rows, and the surface tests check that the classes have no member without
+one: a new member needs one new row, and every suite picks it up.
+
+OPERATIONS is what the leak, reference and allocation-failure suites run: a
+call of every member but the class attributes (and, of each that takes
+arguments, a call by keyword), the calls that take other paths (VALUE_PATHS)
+and every error path (ERROR_PATHS), each with the exception it raises (None
+where it returns)."""
 import importlib
+import inspect
+import operator
 import sys
+from dataclasses import dataclass
 
 from kairodex import Date, DateTime, Duration, OffsetDateTime, Time, UtcOffset, Weekday
 
@@ -11,6 +28,10 @@ try:
 except ImportError:  # not installed everywhere (the emulated roots): its operations drop out
     np = None
 
+CLASSES = [Weekday, Date, Time, Duration, DateTime, UtcOffset, OffsetDateTime]  # in registration order
+DAYS = ["MONDAY", "TUESDAY", "WEDNESDAY", "THURSDAY", "FRIDAY", "SATURDAY", "SUNDAY"]
+
+# The values the rows are called on.
 D = Date(2024, 2, 29)
 T = Time(12, 30, 45, 500)
 DUR = Duration.seconds(90)
@@ -22,15 +43,274 @@ LAST = DateTime.parse("2147483647-12-31T23:59:59.999999999Z")
 OFF = UtcOffset.from_seconds(3600)
 ODT = OffsetDateTime.parse("2024-06-01T09:30:00+02:00")
 UNSHOWABLE = OffsetDateTime.from_utc(LAST, OFF)  # its local reading is past the last year
+SAMPLES = {Weekday: Weekday.MONDAY, Date: D, Time: T, Duration: DUR, DateTime: DT, UtcOffset: OFF,
+           OffsetDateTime: ODT}
 
+# Kinds of member
+CONSTRUCTOR = "constructor"  # Date(...): the class's __new__
+CLASS_METHOD = "class method"  # Date.parse(...), also through an instance
+METHOD = "method"  # D.add_days(...)
+GETTER = "getter"  # D.year, read-only
+CONSTANT = "class attribute"  # Weekday.MONDAY, an instance of its class
+OPERATOR = "operator"  # a protocol slot's dunder: __eq__ is ==, __hash__ is hash(), __str__ is str() ...
+CALLABLE = (CONSTRUCTOR, CLASS_METHOD, METHOD)  # the kinds that bind arguments
+
+REQUIRED = inspect.Parameter.empty  # the default of a parameter without one
+
+
+@dataclass(frozen=True)
+class Param:
+    name: str
+    accepts: str  # an integer of a width ("u8", "i32", "u32", "i64", "i128"), "bool", "str" or a class name
+    valid: object  # an argument that works
+    default: object = REQUIRED
+
+
+@dataclass(frozen=True)
+class Member:
+    cls: type
+    name: str
+    kind: str
+    returns: type  # the class of the result
+    params: tuple = ()
+    on: object = None  # the value a method, getter or operator is called on
+    doc: str = None  # a method's docstring after its signature; a constructor's is the class's
+
+    @property
+    def label(self):
+        return f"{self.cls.__name__}.{self.name}"
+
+    @property
+    def target(self):
+        """The callable: the class, the class method, or the attribute of the
+        value (a bound method; an operator's method-wrapper)."""
+        if self.kind == CONSTRUCTOR:
+            return self.cls
+        if self.kind in (CLASS_METHOD, CONSTANT):
+            return getattr(self.cls, self.name)
+        return getattr(self.on, self.name)
+
+    def call(self, *args, **kwargs):
+        """The member used as a program uses it: Date(...), D.year, D < other ..."""
+        if self.kind == OPERATOR:
+            return OPERATORS[self.name](self.on, *args)
+        if self.kind in (GETTER, CONSTANT):
+            return self.target
+        return self.target(*args, **kwargs)
+
+    def valid_call(self):
+        return self.call(*[p.valid for p in self.params])
+
+    def keyword_call(self):
+        """Every argument by keyword, in the reverse order."""
+        return self.call(**{p.name: p.valid for p in reversed(self.params)})
+
+
+OPERATORS = {
+    "__eq__": operator.eq, "__ne__": operator.ne, "__lt__": operator.lt, "__le__": operator.le,
+    "__gt__": operator.gt, "__ge__": operator.ge, "__hash__": hash, "__str__": str, "__repr__": repr,
+    "__neg__": operator.neg, "__add__": operator.add, "__sub__": operator.sub,
+    "__radd__": lambda value, other: other + value, "__rsub__": lambda value, other: other - value,
+}
+
+
+def value_protocols(cls, value, other):
+    """What every value class but Weekday has: comparison of `value` with
+    `other` by all six operators, hash, str and repr of `value`."""
+    compared = (Param("other", cls.__name__, other),)
+    return [Member(cls, name, OPERATOR, bool, params=compared, on=value)
+            for name in ("__eq__", "__ne__", "__lt__", "__le__", "__gt__", "__ge__")] + [
+        Member(cls, "__hash__", OPERATOR, int, on=value),
+        Member(cls, "__str__", OPERATOR, str, on=value),
+        Member(cls, "__repr__", OPERATOR, str, on=value),
+    ]
+
+
+MEMBERS = [
+    # Weekday: seven instances and no constructor
+    Member(Weekday, "number_from_monday", METHOD, int, on=Weekday.SUNDAY,
+           doc="Get the weekday number from Monday (1-7)."),
+    *[Member(Weekday, day, CONSTANT, Weekday) for day in DAYS],
+    Member(Weekday, "__str__", OPERATOR, str, on=Weekday.MONDAY),
+    Member(Weekday, "__repr__", OPERATOR, str, on=Weekday.FRIDAY),
+
+    # Date
+    Member(Date, "__new__", CONSTRUCTOR, Date, doc="",
+           params=(Param("year", "i32", 2024), Param("month", "u8", 2), Param("day", "u8", 29))),
+    Member(Date, "from_days_since_unix_epoch", CLASS_METHOD, Date, params=(Param("days", "i64", 0),),
+           doc="Create a Date from days since Unix epoch (1970-01-01).\n\n"
+               "Args:\n    days: Days since Unix epoch.\n\n"
+               "Returns:\n    Date: A new Date instance.\n\n"
+               "Raises:\n    ValueError: If the date is out of range."),
+    Member(Date, "parse", CLASS_METHOD, Date, params=(Param("s", "str", "+02024-3-7"),),
+           doc="Parse a date from ISO format (YYYY-MM-DD).\n\n"
+               "Args:\n    s: The string to parse.\n\n"
+               "Returns:\n    Date: A new Date instance.\n\n"
+               "Raises:\n    ValueError: If the string is not a valid date."),
+    Member(Date, "days_since_unix_epoch", METHOD, int, on=D,
+           doc="Convert to days since Unix epoch (1970-01-01)."),
+    Member(Date, "weekday", METHOD, Weekday, on=D, doc="Get the weekday."),
+    Member(Date, "ordinal", METHOD, int, on=D, doc="Get the day of the year (1-366)."),
+    Member(Date, "add_days", METHOD, Date, params=(Param("days", "i64", 1),), on=D,
+           doc="Add days to the date.\n\n"
+               "Args:\n    days: Number of days to add (can be negative).\n\n"
+               "Returns:\n    Date: A new Date instance.\n\n"
+               "Raises:\n    ValueError: If the resulting date is out of range."),
+    Member(Date, "year", GETTER, int, on=D),
+    Member(Date, "month", GETTER, int, on=D),
+    Member(Date, "day", GETTER, int, on=D),
+    *value_protocols(Date, D, D),
+
+    # Time
+    Member(Time, "__new__", CONSTRUCTOR, Time, doc="",
+           params=(Param("hour", "u8", 1), Param("minute", "u8", 2), Param("second", "u8", 3),
+                   Param("nanosecond", "u32", 4, default=0))),
+    Member(Time, "seconds_since_midnight", METHOD, int, on=T,
+           doc="Get total seconds since midnight (ignoring nanoseconds)."),
+    Member(Time, "nanos_since_midnight", METHOD, int, on=T, doc="Get total nanoseconds since midnight."),
+    Member(Time, "parse", CLASS_METHOD, Time, params=(Param("s", "str", "1:2:3.000000004"),),
+           doc="Parse a time from ISO format (HH:MM:SS[.fffffffff]).\n\n"
+               "Args:\n    s: The string to parse.\n\n"
+               "Returns:\n    Time: A new Time instance.\n\n"
+               "Raises:\n    ValueError: If the string is not a valid time."),
+    Member(Time, "hour", GETTER, int, on=T),
+    Member(Time, "minute", GETTER, int, on=T),
+    Member(Time, "second", GETTER, int, on=T),
+    Member(Time, "nanosecond", GETTER, int, on=T),
+    *value_protocols(Time, T, T),
+
+    # Duration: no constructor; the class methods make one from a count of a unit
+    Member(Duration, "seconds", CLASS_METHOD, Duration, params=(Param("secs", "i64", 1),),
+           doc="Create a duration from seconds."),
+    Member(Duration, "milliseconds", CLASS_METHOD, Duration, params=(Param("ms", "i64", 1),),
+           doc="Create a duration from milliseconds."),
+    Member(Duration, "microseconds", CLASS_METHOD, Duration, params=(Param("us", "i64", 1),),
+           doc="Create a duration from microseconds."),
+    Member(Duration, "nanoseconds", CLASS_METHOD, Duration, params=(Param("ns", "i128", 1),),
+           doc="Create a duration from nanoseconds."),
+    Member(Duration, "total_seconds", METHOD, float, on=BIG, doc="Get total seconds as a float."),
+    Member(Duration, "total_nanos", METHOD, int, on=BIG, doc="Get total nanoseconds as an integer."),
+    *value_protocols(Duration, MIN, BIG),
+    Member(Duration, "__neg__", OPERATOR, Duration, on=BIG),
+    Member(Duration, "__add__", OPERATOR, Duration, params=(Param("other", "Duration", BIG),), on=DUR),
+    Member(Duration, "__radd__", OPERATOR, Duration, params=(Param("other", "Duration", BIG),), on=DUR),
+    Member(Duration, "__sub__", OPERATOR, Duration, params=(Param("other", "Duration", BIG),), on=DUR),
+    Member(Duration, "__rsub__", OPERATOR, Duration, params=(Param("other", "Duration", BIG),), on=DUR),
+
+    # DateTime: an instant in UTC
+    Member(DateTime, "__new__", CONSTRUCTOR, DateTime, doc="",
+           params=(Param("date", "Date", D), Param("time", "Time", T))),
+    Member(DateTime, "from_unix_timestamp", CLASS_METHOD, DateTime,
+           params=(Param("secs", "i64", 1), Param("nanos", "i32", 2, default=0)),
+           doc="Create a DateTime from Unix timestamp (seconds and nanoseconds).\n\n"
+               "Args:\n    secs: Seconds since Unix epoch.\n    nanos: Additional nanoseconds (default=0).\n\n"
+               "Returns:\n    DateTime: A new DateTime instance.\n\n"
+               "Raises:\n    ValueError: If the timestamp is invalid."),
+    Member(DateTime, "unix_timestamp", METHOD, int, on=LAST, doc="Get Unix timestamp (seconds since Unix epoch)."),
+    Member(DateTime, "unix_timestamp_nanos", METHOD, int, on=LAST, doc="Get Unix timestamp in nanoseconds."),
+    Member(DateTime, "add_duration", METHOD, DateTime, params=(Param("dur", "Duration", DUR),), on=DT,
+           doc="Add a duration to this DateTime.\n\n"
+               "Args:\n    dur: A Duration instance.\n\n"
+               "Returns:\n    DateTime: A new DateTime instance.\n\n"
+               "Raises:\n    ValueError: If the resulting datetime is out of range."),
+    Member(DateTime, "difference", METHOD, Duration, params=(Param("other", "DateTime", DT),), on=LAST,
+           doc="Calculate the difference between two DateTimes.\n\n"
+               "Args:\n    other: Another DateTime instance.\n\n"
+               "Returns:\n    Duration: The duration between the two datetimes (self - other)."),
+    Member(DateTime, "now_utc", CLASS_METHOD, DateTime,
+           doc="Get the current UTC DateTime (requires std feature)."),
+    Member(DateTime, "parse", CLASS_METHOD, DateTime, params=(Param("s", "str", "2024-01-01 12:00:00.5z"),),
+           doc="Parse a DateTime from ISO 8601 / RFC 3339 UTC format.\n\n"
+               'Args:\n    s: The string to parse (e.g., "2024-01-01T12:00:00Z").\n\n'
+               "Returns:\n    DateTime: A new DateTime instance.\n\n"
+               "Raises:\n    ValueError: If the string is not a valid datetime."),
+    Member(DateTime, "date", GETTER, Date, on=DT),
+    Member(DateTime, "time", GETTER, Time, on=DT),
+    *value_protocols(DateTime, LAST, DT),
+
+    # UtcOffset: no constructor
+    Member(UtcOffset, "from_seconds", CLASS_METHOD, UtcOffset, params=(Param("seconds", "i32", 60),),
+           doc="Create a UtcOffset from total seconds.\n\n"
+               "Args:\n    seconds: Total seconds offset from UTC (roughly -86400 to +86400).\n\n"
+               "Returns:\n    UtcOffset: A new UtcOffset instance.\n\n"
+               "Raises:\n    ValueError: If the offset is out of range."),
+    Member(UtcOffset, "from_hours_minutes", CLASS_METHOD, UtcOffset,
+           params=(Param("sign_positive", "bool", True), Param("hours", "u8", 1), Param("minutes", "u8", 2)),
+           doc="Create a UtcOffset from hours and minutes.\n\n"
+               "Args:\n    sign_positive: True for positive offset, False for negative.\n"
+               "    hours: Hours component (0-23).\n    minutes: Minutes component (0-59).\n\n"
+               "Returns:\n    UtcOffset: A new UtcOffset instance.\n\n"
+               "Raises:\n    ValueError: If the offset is out of range."),
+    Member(UtcOffset, "as_seconds", METHOD, int, on=OFF, doc="Get the offset as seconds."),
+    Member(UtcOffset, "is_utc", METHOD, bool, on=OFF, doc="Check if this is UTC (offset = 0)."),
+    *value_protocols(UtcOffset, OFF, OFF),
+
+    # OffsetDateTime: no constructor; an instant and the offset it is read with
+    Member(OffsetDateTime, "from_utc", CLASS_METHOD, OffsetDateTime,
+           params=(Param("utc", "DateTime", DT), Param("offset", "UtcOffset", OFF)),
+           doc="Create an OffsetDateTime from a UTC DateTime and offset.\n\n"
+               "Args:\n    utc: A DateTime instance (in UTC).\n    offset: A UtcOffset instance.\n\n"
+               "Returns:\n    OffsetDateTime: A new OffsetDateTime instance."),
+    Member(OffsetDateTime, "from_local", CLASS_METHOD, OffsetDateTime,
+           params=(Param("date", "Date", D), Param("time", "Time", T), Param("offset", "UtcOffset", OFF)),
+           doc="Create an OffsetDateTime from local date, time, and offset.\n\n"
+               "Args:\n    date: A Date instance (in local time).\n    time: A Time instance (in local time).\n"
+               "    offset: A UtcOffset instance.\n\n"
+               "Returns:\n    OffsetDateTime: A new OffsetDateTime instance.\n\n"
+               "Raises:\n    ValueError: If the conversion fails."),
+    Member(OffsetDateTime, "to_local", METHOD, DateTime, on=ODT,
+           doc="Convert to local DateTime.\n\n"
+               "Returns:\n    DateTime: The local DateTime.\n\n"
+               "Raises:\n    ValueError: If the conversion fails."),
+    Member(OffsetDateTime, "unix_timestamp", METHOD, int, on=ODT,
+           doc="Get Unix timestamp (seconds since Unix epoch)."),
+    Member(OffsetDateTime, "unix_timestamp_nanos", METHOD, int, on=ODT, doc="Get Unix timestamp in nanoseconds."),
+    Member(OffsetDateTime, "add_duration", METHOD, OffsetDateTime, on=ODT,
+           params=(Param("dur", "Duration", DUR),),
+           doc="Add a duration.\n\n"
+               "Args:\n    dur: A Duration instance.\n\n"
+               "Returns:\n    OffsetDateTime: A new OffsetDateTime instance.\n\n"
+               "Raises:\n    ValueError: If the resulting datetime is out of range."),
+    Member(OffsetDateTime, "difference", METHOD, Duration, on=ODT,
+           params=(Param("other", "OffsetDateTime", UNSHOWABLE),),
+           doc="Calculate the difference between two OffsetDateTimes.\n\n"
+               "Args:\n    other: Another OffsetDateTime instance.\n\n"
+               "Returns:\n    Duration: The duration between the two datetimes (self - other)."),
+    Member(OffsetDateTime, "parse", CLASS_METHOD, OffsetDateTime,
+           params=(Param("s", "str", "\u3000 2024-06-01 09:30:00.25-05:30\n"),),
+           doc="Parse an OffsetDateTime from RFC 3339 format.\n\n"
+               "Args:\n    s: The string to parse.\n\n"
+               "Returns:\n    OffsetDateTime: A new OffsetDateTime instance.\n\n"
+               "Raises:\n    ValueError: If the string is not valid."),
+    Member(OffsetDateTime, "utc", GETTER, DateTime, on=ODT),
+    Member(OffsetDateTime, "offset", GETTER, UtcOffset, on=ODT),
+    *value_protocols(OffsetDateTime, ODT, UNSHOWABLE),
+]
+
+
+def members(*kinds, cls=None):
+    """The rows of these kinds (all kinds if none is named), of one class or all."""
+    return [m for m in MEMBERS if (not kinds or m.kind in kinds) and cls in (None, m.cls)]
+
+
+def labels(rows):
+    return [m.label for m in rows]
+
+
+# --- arguments that are not what they seem ---------------------------------
 
 class Index:
+    """Not an int, but usable as one: __index__ returns `result`, or raises it
+    if it is an exception (an exception class raises a new instance each time,
+    so that notes and tracebacks do not pile up on one)."""
+
     def __init__(self, result):
         self.result = result
 
     def __index__(self):
-        if isinstance(self.result, type):
-            raise self.result()  # a new one each time: notes and tracebacks pile up on one
+        if isinstance(self.result, BaseException) or (
+                isinstance(self.result, type) and issubclass(self.result, BaseException)):
+            raise self.result
         return self.result
 
 
@@ -48,50 +328,26 @@ def reimport():
         sys.modules["kairodex"] = original
 
 
-# (label, operation, the exception it raises or None)
-OPERATIONS = [
-    ("import", reimport, None),
-    # Date and Weekday
-    ("Date", lambda: Date(2024, 2, 29), None),
-    ("Date-keywords", lambda: Date(day=1, month=2, year=3), None),
-    ("Date.from_days", lambda: Date.from_days_since_unix_epoch(-719162), None),
-    ("Date.parse", lambda: Date.parse("+02024-3-7"), None),
-    ("Date.methods", lambda: (D.days_since_unix_epoch(), D.weekday(), D.ordinal(), D.add_days(days=-1)), None),
-    ("Date.getters", lambda: (D.year, D.month, D.day), None),
-    ("Date.protocols", lambda: (str(D), repr(D), hash(D), D == D, D < D, D >= D), None),
-    ("Weekday", lambda: (Weekday.SUNDAY.number_from_monday(), str(Weekday.MONDAY), repr(Weekday.FRIDAY)), None),
-    # Time
-    ("Time", lambda: Time(1, 2, 3, nanosecond=4), None),
-    ("Time.parse", lambda: Time.parse("1:2:3.000000004"), None),
-    ("Time.methods", lambda: (T.seconds_since_midnight(), T.nanos_since_midnight(), T.hour, T.nanosecond), None),
-    ("Time.protocols", lambda: (str(T), repr(T), hash(T), T == T, T <= T), None),
-    # Duration
-    ("Duration", lambda: (Duration.seconds(1), Duration.milliseconds(2), Duration.microseconds(3),
-                          Duration.nanoseconds(-2**120)), None),
-    ("Duration.methods", lambda: (BIG.total_seconds(), BIG.total_nanos(), MIN.total_nanos()), None),
-    ("Duration.operators", lambda: (DUR + BIG, DUR - BIG, -BIG), None),
-    ("Duration.protocols", lambda: (str(MIN), repr(MIN), hash(BIG), DUR == BIG, DUR > BIG), None),
-    # DateTime
-    ("DateTime", lambda: DateTime(D, T), None),
-    ("DateTime.from_unix_timestamp", lambda: DateTime.from_unix_timestamp(-1, nanos=-1), None),
-    ("DateTime.parse", lambda: DateTime.parse("2024-01-01 12:00:00.5z"), None),
-    ("DateTime.now_utc", lambda: DateTime.now_utc(), None),
-    ("DateTime.methods", lambda: (LAST.unix_timestamp(), LAST.unix_timestamp_nanos(), DT.add_duration(DUR),
-                                  LAST.difference(DT), DT.date, DT.time), None),
-    ("DateTime.protocols", lambda: (str(LAST), repr(LAST), hash(DT), DT == LAST, DT < LAST), None),
-    # UtcOffset
-    ("UtcOffset", lambda: (UtcOffset.from_seconds(-86400), UtcOffset.from_hours_minutes(False, 5, 30)), None),
-    ("UtcOffset.methods", lambda: (OFF.as_seconds(), OFF.is_utc()), None),
-    ("UtcOffset.protocols", lambda: (str(OFF), repr(OFF), hash(OFF), OFF == OFF, OFF < OFF), None),
-    # OffsetDateTime
-    ("OffsetDateTime", lambda: (OffsetDateTime.from_utc(DT, OFF), OffsetDateTime.from_local(D, T, OFF)), None),
-    ("OffsetDateTime.parse", lambda: OffsetDateTime.parse("\u3000 2024-06-01 09:30:00.25-05:30\n"), None),
-    ("OffsetDateTime.methods", lambda: (ODT.to_local(), ODT.unix_timestamp(), ODT.unix_timestamp_nanos(),
-                                        ODT.add_duration(DUR), ODT.difference(UNSHOWABLE), ODT.utc,
-                                        ODT.offset), None),
-    ("OffsetDateTime.protocols", lambda: (str(ODT), repr(ODT), hash(UNSHOWABLE), ODT == UNSHOWABLE,
-                                          ODT < UNSHOWABLE), None),
+# --- what the leak, reference and allocation-failure suites run -------------
 
+# Every member's plain call, and each callable's arguments by keyword. Reading
+# a class attribute runs nothing of the module's: the weekdays are in TRACKED.
+MEMBER_CALLS = [(m.label, m.valid_call) for m in MEMBERS if m.kind != CONSTANT] + [
+    (f"{m.label}-keywords", m.keyword_call) for m in members(*CALLABLE) if m.params]
+
+# (label, call) Calls that take other paths than the rows' plain calls.
+VALUE_PATHS = [
+    ("import", reimport),
+    ("Date-negative-counts", lambda: (Date.from_days_since_unix_epoch(-719162), D.add_days(days=-1))),
+    ("Time-mixed-keywords", lambda: Time(1, 2, 3, nanosecond=4)),
+    ("Duration-past-64-bits", lambda: (Duration.nanoseconds(-2**120), MIN.total_nanos())),
+    ("DateTime-negative-timestamp", lambda: DateTime.from_unix_timestamp(-1, nanos=-1)),
+    ("UtcOffset-negative", lambda: (UtcOffset.from_seconds(-86400), UtcOffset.from_hours_minutes(False, 5, 30))),
+    ("OffsetDateTime-unshowable-hash", lambda: hash(UNSHOWABLE)),
+]
+
+# (label, call, the exception it raises or None)
+ERROR_PATHS = [
     # Binding errors, in the vectorcall and in the tuple/dictionary form
     ("missing", lambda: Date(2024), TypeError),
     ("missing-vectorcall", lambda: UtcOffset.from_hours_minutes(True), TypeError),
@@ -157,12 +413,16 @@ OPERATIONS = [
 ]
 
 if np is not None:
-    OPERATIONS += [
-        ("UtcOffset-numpy-bool", lambda: UtcOffset.from_hours_minutes(np.bool_(True), 1, 0), None),
+    VALUE_PATHS += [
+        ("UtcOffset-numpy-bool", lambda: UtcOffset.from_hours_minutes(np.bool_(True), 1, 0)),
+    ]
+    ERROR_PATHS += [
         ("bool-numpy-int", lambda: UtcOffset.from_hours_minutes(np.int64(1), 1, 0), TypeError),
         ("not-implemented-sub-numpy", lambda: DUR - np.int64(1), TypeError),
     ]
 
-TRACKED = [Weekday, Date, Time, Duration, DateTime, UtcOffset, OffsetDateTime] + [
-    getattr(Weekday, day) for day in ("MONDAY", "TUESDAY", "WEDNESDAY", "THURSDAY", "FRIDAY", "SATURDAY", "SUNDAY")
-]
+# (label, call, the exception it raises or None)
+OPERATIONS = [(label, call, None) for label, call in MEMBER_CALLS + VALUE_PATHS] + ERROR_PATHS
+
+# The objects whose reference counts must not move: the classes and the weekdays.
+TRACKED = CLASSES + [m.valid_call() for m in members(CONSTANT)]

@@ -68,3 +68,33 @@ def run_python():
         )
 
     return run
+
+
+def _raises_noted(exc_type, parameter, call, message=None):
+    with pytest.raises(BaseException) as info:
+        call()
+    assert type(info.value) is exc_type, repr(info.value)
+    assert getattr(info.value, "__notes__", None) == [f"while processing '{parameter}'"]
+    if message is not None:
+        assert str(info.value) == message
+    return info.value
+
+
+@pytest.fixture
+def raises_noted():
+    """Checks that a call fails converting an argument: an exception of exactly
+    `exc_type`, with the note that names the parameter, and the message if one
+    is given. Returns the exception."""
+    return _raises_noted
+
+
+def _raises_value_error(call, message):
+    with pytest.raises(ValueError) as info:
+        call()
+    assert type(info.value) is ValueError and info.value.args == (message,)
+
+
+@pytest.fixture
+def raises_value_error():
+    """Checks that a call raises a plain ValueError with exactly this message."""
+    return _raises_value_error

@@ -2,81 +2,29 @@
 scalars and None. Each must give its one expected exception, of exactly that
 type, with the parameter's note, and nothing else."""
 import pytest
-from kairodex import Date, DateTime, Duration, OffsetDateTime, Time, UtcOffset
+from catalogue import CALLABLE, D, DT, DUR, ODT, OPERATOR, SAMPLES, Index, labels, members
+from kairodex import Date, DateTime, OffsetDateTime, Time, UtcOffset
 
 try:
     import numpy as np
 except ImportError:  # not installed everywhere (the emulated roots): its cases drop out
     np = None
 
-D = Date(2024, 1, 1)
-T = Time(12, 0, 0)
-DT = DateTime(D, T)
-DUR = Duration.seconds(1)
-OFF = UtcOffset.from_seconds(3600)
-ODT = OffsetDateTime.from_utc(DT, OFF)
-
-# Every callable that takes arguments, with one valid argument per parameter and
-# the parameter's kind: an integer width, "bool", "str" or the expected class.
-CALLABLES = [
-    ("Date", Date, [("year", "i32", 2024), ("month", "u8", 1), ("day", "u8", 1)]),
-    ("Date.from_days_since_unix_epoch", Date.from_days_since_unix_epoch, [("days", "i64", 0)]),
-    ("Date.add_days", D.add_days, [("days", "i64", 1)]),
-    ("Date.parse", Date.parse, [("s", "str", "2024-01-01")]),
-    ("Time", Time, [("hour", "u8", 1), ("minute", "u8", 2), ("second", "u8", 3), ("nanosecond", "u32", 4)]),
-    ("Time.parse", Time.parse, [("s", "str", "12:00:00")]),
-    ("Duration.seconds", Duration.seconds, [("secs", "i64", 1)]),
-    ("Duration.milliseconds", Duration.milliseconds, [("ms", "i64", 1)]),
-    ("Duration.microseconds", Duration.microseconds, [("us", "i64", 1)]),
-    ("Duration.nanoseconds", Duration.nanoseconds, [("ns", "i128", 1)]),
-    ("DateTime", DateTime, [("date", "Date", D), ("time", "Time", T)]),
-    ("DateTime.from_unix_timestamp", DateTime.from_unix_timestamp, [("secs", "i64", 1), ("nanos", "i32", 2)]),
-    ("DateTime.add_duration", DT.add_duration, [("dur", "Duration", DUR)]),
-    ("DateTime.difference", DT.difference, [("other", "DateTime", DT)]),
-    ("DateTime.parse", DateTime.parse, [("s", "str", "2024-01-01T12:00:00Z")]),
-    ("UtcOffset.from_seconds", UtcOffset.from_seconds, [("seconds", "i32", 60)]),
-    ("UtcOffset.from_hours_minutes", UtcOffset.from_hours_minutes,
-     [("sign_positive", "bool", True), ("hours", "u8", 1), ("minutes", "u8", 2)]),
-    ("OffsetDateTime.from_utc", OffsetDateTime.from_utc, [("utc", "DateTime", DT), ("offset", "UtcOffset", OFF)]),
-    ("OffsetDateTime.from_local", OffsetDateTime.from_local,
-     [("date", "Date", D), ("time", "Time", T), ("offset", "UtcOffset", OFF)]),
-    ("OffsetDateTime.add_duration", ODT.add_duration, [("dur", "Duration", DUR)]),
-    ("OffsetDateTime.difference", ODT.difference, [("other", "OffsetDateTime", ODT)]),
-    ("OffsetDateTime.parse", OffsetDateTime.parse, [("s", "str", "2024-01-01T12:00:00+01:00")]),
-]
-PARAMETERS = [(label, call, params, i) for label, call, params in CALLABLES for i in range(len(params))]
-PARAMETER_IDS = [f"{label}-{params[i][0]}" for label, _, params, i in PARAMETERS]
-INTEGERS = [p for p in PARAMETERS if p[2][p[3]][1][0] in "iu"]
-INTEGER_IDS = [f"{label}-{params[i][0]}" for label, _, params, i in INTEGERS]
+# Every parameter of every callable in the catalogue, with what it accepts
+# (an integer width, "bool", "str" or a class name) and a valid argument.
+PARAMETERS = [(m, i) for m in members(*CALLABLE) for i in range(len(m.params))]
+PARAMETER_IDS = [f"{m.label}-{m.params[i].name}" for m, i in PARAMETERS]
+INTEGERS = [(m, i) for m, i in PARAMETERS if m.params[i].accepts[0] in "iu"]
+INTEGER_IDS = [f"{m.label}-{m.params[i].name}" for m, i in INTEGERS]
 
 C_LONG = "Python int too large to convert to C long"
 
 
-def call_with(call, params, index, value):
+def call_with(member, index, value):
     """Calls with valid arguments, the one at `index` replaced by `value`."""
-    args = [v for _, _, v in params]
+    args = [p.valid for p in member.params]
     args[index] = value
-    return call(*args)
-
-
-def raises_exactly(exc_type, parameter, operation, message=None):
-    with pytest.raises(BaseException) as info:
-        operation()
-    assert type(info.value) is exc_type, repr(info.value)
-    assert getattr(info.value, "__notes__", None) == [f"while processing '{parameter}'"]
-    if message is not None:
-        assert str(info.value) == message
-    return info.value
-
-
-class Index:
-    def __init__(self, result):
-        self.result = result
-
-    def __index__(self):
-        if isinstance(self.result, BaseException):
-            raise self.result
-        return self.result
+    return member.call(*args)
 
 
 class IntWithBadIndex(int):
@@ -86,57 +34,57 @@ class IntWithBadIndex(int):
 
 # --- None and other wrong kinds --------------------------------------------
 
-@pytest.mark.parametrize("label, call, params, index", PARAMETERS, ids=PARAMETER_IDS)
-def test_none_for_every_parameter(label, call, params, index):
-    call_with(call, params, index, params[index][2])  # the valid arguments work
-    name, kind, _ = params[index]
-    if kind[0] in "iu":
+@pytest.mark.parametrize("member, index", PARAMETERS, ids=PARAMETER_IDS)
+def test_none_for_every_parameter(member, index, raises_noted):
+    param = member.params[index]
+    call_with(member, index, param.valid)  # the valid arguments work
+    if param.accepts[0] in "iu":
         message = "'NoneType' object cannot be interpreted as an integer"
     else:
-        message = f"'None' is not an instance of '{kind}'"
-    raises_exactly(TypeError, name, lambda: call_with(call, params, index, None), message)
+        message = f"'None' is not an instance of '{param.accepts}'"
+    raises_noted(TypeError, param.name, lambda: call_with(member, index, None), message)
 
 
-@pytest.mark.parametrize("label, call, params, index", PARAMETERS, ids=PARAMETER_IDS)
-def test_value_of_another_class_for_every_parameter(label, call, params, index):
-    name, kind, _ = params[index]
-    other = ODT if kind == "Duration" else DUR
-    expected = "integer" if kind[0] in "iu" else kind
-    error = raises_exactly(TypeError, name, lambda: call_with(call, params, index, other))
+@pytest.mark.parametrize("member, index", PARAMETERS, ids=PARAMETER_IDS)
+def test_value_of_another_class_for_every_parameter(member, index, raises_noted):
+    param = member.params[index]
+    other = ODT if param.accepts == "Duration" else DUR
+    expected = "integer" if param.accepts[0] in "iu" else param.accepts
+    error = raises_noted(TypeError, param.name, lambda: call_with(member, index, other))
     assert expected in str(error) and type(other).__name__ in str(error)
 
 
 # --- integers --------------------------------------------------------------
 
-@pytest.mark.parametrize("label, call, params, index", INTEGERS, ids=INTEGER_IDS)
-def test_integer_lookalikes_give_the_same_value(label, call, params, index):
-    value = params[index][2]
-    expected = call_with(call, params, index, value)
+@pytest.mark.parametrize("member, index", INTEGERS, ids=INTEGER_IDS)
+def test_integer_lookalikes_give_the_same_value(member, index):
+    value = member.params[index].valid
+    expected = call_with(member, index, value)
     lookalikes = [IntWithBadIndex(value), Index(value)]
     if np is not None:
         lookalikes += [np.array(value)]
         lookalikes += [t(value) for t in (np.int8, np.int16, np.int32, np.int64, np.uint8, np.uint16,
-                                          np.uint32, np.uint64) if np.iinfo(t).max >= value]
+                                          np.uint32, np.uint64) if np.iinfo(t).min <= value <= np.iinfo(t).max]
     for lookalike in lookalikes:
-        assert call_with(call, params, index, lookalike) == expected, type(lookalike)
+        assert call_with(member, index, lookalike) == expected, type(lookalike)
 
 
 HUGE_INDEX_MESSAGE = {"u8": C_LONG, "i32": C_LONG, "i128": "Python int larger than 128 bits"}
 
 
-@pytest.mark.parametrize("label, call, params, index", INTEGERS, ids=INTEGER_IDS)
-def test_hostile_index(label, call, params, index):
-    name, kind, _ = params[index]
-    attempt = lambda value: lambda: call_with(call, params, index, value)  # noqa: E731
-    raises_exactly(ZeroDivisionError, name, attempt(Index(ZeroDivisionError("boom"))), "boom")
-    raises_exactly(TypeError, name, attempt(Index("7")))
-    raises_exactly(TypeError, name, attempt(Index(7.0)))
+@pytest.mark.parametrize("member, index", INTEGERS, ids=INTEGER_IDS)
+def test_hostile_index(member, index, raises_noted):
+    name, accepts = member.params[index].name, member.params[index].accepts
+    attempt = lambda value: lambda: call_with(member, index, value)  # noqa: E731
+    raises_noted(ZeroDivisionError, name, attempt(Index(ZeroDivisionError("boom"))), "boom")
+    raises_noted(TypeError, name, attempt(Index("7")))
+    raises_noted(TypeError, name, attempt(Index(7.0)))
     for huge in (2**200, -2**200):
-        raises_exactly(OverflowError, name, attempt(Index(huge)), HUGE_INDEX_MESSAGE.get(kind))
-        raises_exactly(OverflowError, name, attempt(huge), HUGE_INDEX_MESSAGE.get(kind))
+        raises_noted(OverflowError, name, attempt(Index(huge)), HUGE_INDEX_MESSAGE.get(accepts))
+        raises_noted(OverflowError, name, attempt(huge), HUGE_INDEX_MESSAGE.get(accepts))
     numpy_ones = (np.bool_(True), np.float64(1.0), np.array([1])) if np is not None else ()
     for not_integer in numpy_ones + (1.0, "1", b"1"):
-        raises_exactly(TypeError, name, attempt(not_integer))
+        raises_noted(TypeError, name, attempt(not_integer))
 
 
 # --- bool ------------------------------------------------------------------
@@ -159,8 +107,8 @@ class Truthy:
     (1, "int"), (0, "int"),
     ("True", "str"), (1.0, "float"), (Truthy(), "Truthy"), (IntWithBadIndex(1), "IntWithBadIndex"),
 ] + ([(np.int64(1), "int64"), (np.uint8(0), "uint8"), (np.array(True), "ndarray")] if np is not None else []))
-def test_bool_refuses_everything_else(sign, type_name):
-    raises_exactly(TypeError, "sign_positive", lambda: UtcOffset.from_hours_minutes(sign, 1, 0),
+def test_bool_refuses_everything_else(sign, type_name, raises_noted):
+    raises_noted(TypeError, "sign_positive", lambda: UtcOffset.from_hours_minutes(sign, 1, 0),
                    f"'{type_name}' object is not an instance of 'bool'")
 
 
@@ -184,14 +132,14 @@ def fails(error):
     (numpy_named("bool_", "numpy.core", __bool__=lambda self: True), "'bool_' object is not an instance of 'bool'"),
     (numpy_named("int64", __bool__=lambda self: True), "'int64' object is not an instance of 'bool'"),
 ], ids=["true", "false", "raising", "not-a-bool", "no-truth-slot", "other-module", "other-name"])
-def test_bool_goes_by_numpy_type_names_and_truth_slot(sign, outcome):
+def test_bool_goes_by_numpy_type_names_and_truth_slot(sign, outcome, raises_noted):
     call = lambda: UtcOffset.from_hours_minutes(sign, 1, 0)  # noqa: E731
     if isinstance(outcome, int):
         assert call().as_seconds() == outcome
     elif isinstance(outcome, str):
-        raises_exactly(TypeError, "sign_positive", call, outcome)
+        raises_noted(TypeError, "sign_positive", call, outcome)
     else:
-        raises_exactly(outcome, "sign_positive", call)
+        raises_noted(outcome, "sign_positive", call)
 
 
 # --- text ------------------------------------------------------------------
@@ -209,13 +157,18 @@ PARSER_IDS = ["Date", "Time", "DateTime", "OffsetDateTime"]
 MEGABYTE = 2**20
 
 
+def test_every_text_parameter_has_its_parser_cases():
+    takes_text = [m.target for m in members(*CALLABLE) if any(p.accepts == "str" for p in m.params)]
+    assert takes_text == [parse for parse, _, _ in PARSERS]
+
+
 class Text(str):
     def __str__(self):
         return "2024-01-01"
 
 
 @pytest.mark.parametrize("parse, valid, message", PARSERS, ids=PARSER_IDS)
-def test_text_lookalikes_are_read_as_their_characters(parse, valid, message):
+def test_text_lookalikes_are_read_as_their_characters(parse, valid, message, raises_noted):
     expected = parse(valid)
     assert parse(Text(valid)) == expected
     not_texts = [valid.encode(), bytearray(valid.encode()), memoryview(valid.encode())]
@@ -223,14 +176,14 @@ def test_text_lookalikes_are_read_as_their_characters(parse, valid, message):
         assert parse(np.str_(valid)) == expected
         not_texts.append(np.bytes_(valid))
     for not_text in not_texts:
-        raises_exactly(TypeError, "s", lambda: parse(not_text),
+        raises_noted(TypeError, "s", lambda: parse(not_text),
                        f"'{type(not_text).__name__}' object is not an instance of 'str'")
 
 
 @pytest.mark.parametrize("parse, valid, message", PARSERS, ids=PARSER_IDS)
-def test_lone_surrogates_fail_to_encode(parse, valid, message):
+def test_lone_surrogates_fail_to_encode(parse, valid, message, raises_noted):
     for text in ("\ud800", "\udfff" + valid, valid + "\udc80", valid[:4] + "\udbff\udc00" + valid[4:]):
-        error = raises_exactly(UnicodeEncodeError, "s", lambda: parse(text))
+        error = raises_noted(UnicodeEncodeError, "s", lambda: parse(text))
         assert error.encoding == "utf-8"
 
 
@@ -273,6 +226,16 @@ def test_foreign_operands_are_not_implemented(operand):
                       lambda: operand - DUR, lambda: D < operand, lambda: DUR >= operand):
         with pytest.raises(TypeError):
             operation()
-    for value in [v for v in (D, T, DT, DUR, OFF, ODT) if type(v) is not type(operand)]:
+    for value in [v for v in SAMPLES.values() if type(v) is not type(operand)]:
         assert not (value == operand)
         assert value != operand
+
+
+BINARY_OPERATORS = [m for m in members(OPERATOR) if m.params]
+
+
+@pytest.mark.parametrize("member", BINARY_OPERATORS, ids=labels(BINARY_OPERATORS))
+def test_every_binary_operator_declines_foreign_operands(member):
+    for operand in HOSTILE_OPERANDS:
+        if type(operand) is not member.cls:
+            assert member.target(operand) is NotImplemented, operand

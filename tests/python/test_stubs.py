@@ -10,7 +10,8 @@ import sys
 
 import kairodex
 import pytest
-from kairodex import Date, DateTime, Duration, OffsetDateTime, Time, UtcOffset, Weekday
+from catalogue import SAMPLES as CLASS_SAMPLES
+from catalogue import Index
 
 
 def stub_file():
@@ -21,25 +22,9 @@ def stub_file():
     return pathlib.Path(__file__).resolve().parents[2] / "src" / "python" / "kairodex.pyi"
 
 
-class Index:
-    """Not an int, but usable as one: what SupportsIndex promises."""
-
-    def __index__(self):
-        return 1
-
-
-# One value for each type a parameter can be declared with.
-SAMPLES = {
-    "SupportsIndex": Index(),
-    "bool": True,
-    "Weekday": Weekday.MONDAY,
-    "Date": Date(2024, 2, 29),
-    "Time": Time(12, 30, 45, 500),
-    "Duration": Duration.seconds(90),
-    "DateTime": DateTime.parse("2024-02-29T12:30:45Z"),
-    "UtcOffset": UtcOffset.from_seconds(7200),
-    "OffsetDateTime": OffsetDateTime.parse("2024-02-29T12:30:45+02:00"),
-}
+# One value for each type a parameter can be declared with; Index is not an
+# int, but usable as one: what SupportsIndex promises.
+SAMPLES = {"SupportsIndex": Index(1), "bool": True, **{cls.__name__: value for cls, value in CLASS_SAMPLES.items()}}
 
 
 def declared_members():
