@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -92,10 +93,37 @@ constexpr char* write_digits_backwards(char* end, std::uint64_t value, int width
     return at;
 }
 
+// The number of decimal digits of `value` (1 for 0): from its bit length, a
+// first guess (bits * log10(2), as 1233 / 4096), corrected by one comparison.
+constexpr int decimal_width(std::uint64_t value) noexcept {
+    constexpr std::uint64_t powers[] = {1,
+                                        10,
+                                        100,
+                                        1000,
+                                        10000,
+                                        100000,
+                                        1000000,
+                                        10000000,
+                                        100000000,
+                                        1000000000,
+                                        10000000000,
+                                        100000000000,
+                                        1000000000000,
+                                        10000000000000,
+                                        100000000000000,
+                                        1000000000000000,
+                                        10000000000000000,
+                                        100000000000000000,
+                                        1000000000000000000,
+                                        10000000000000000000u};
+    const int guess = (64 - std::countl_zero(value | 1)) * 1233 >> 12;  // floor(log10(value)) or one less
+    return guess + ((value | 1) >= powers[guess]);
+}
+
 // Writes `value` in decimal, padded on the left with zeros to `width` digits
-// (at most 39). A value beyond 64 bits is split once by 10^19 into a high part
-// (below 2^64 / 10^19 < 35) and 19 low digits, so only that one division is a
-// 128-bit one.
+// (at most 39), straight into the buffer. A value beyond 64 bits is first
+// split by 10^19 into pieces of 19 digits (two at most, 2^128 having 39
+// digits), so that only those divisions are 128-bit ones.
 template <class Out>
 constexpr void put_unsigned(Out& out, u128 value, int width = 1) noexcept {
     if (width == 2 && value < 100) {
@@ -103,16 +131,19 @@ constexpr void put_unsigned(Out& out, u128 value, int width = 1) noexcept {
         return;
     }
     constexpr std::uint64_t ten_to_19 = 10000000000000000000u;
-    constexpr int size = 40;  // 2^128 has 39 decimal digits
-    char text[size];
-    char* start = text + size;
-    if (value > UINT64_MAX) {
-        start = write_digits_backwards(start, static_cast<std::uint64_t>(value % ten_to_19), 19);
+    std::uint64_t pieces[2] = {};  // the lowest 19 digits first
+    int count = 0;
+    while (value > UINT64_MAX) {
+        pieces[count++] = static_cast<std::uint64_t>(value % ten_to_19);
         value /= ten_to_19;
-        width -= 19;
     }
-    start = write_digits_backwards(start, static_cast<std::uint64_t>(value), width);
-    out.put(std::string_view(start, static_cast<std::size_t>(text + size - start)));
+    const auto high = static_cast<std::uint64_t>(value);
+    const int high_width = std::max(decimal_width(high), width - 19 * count);
+    char* at = out.extend(static_cast<std::size_t>(high_width + 19 * count));
+    if (at == nullptr) return;
+    char* end = at + high_width;
+    write_digits_backwards(end, high, high_width);
+    for (int j = 1; j <= count; ++j) write_digits_backwards(end + 19 * j, pieces[count - j], 19);
 }
 
 // Writes `value` in decimal with a leading '-' when negative.
