@@ -82,12 +82,14 @@ TEST(DecimalWriter, TooLongForTheBufferMarksItAndWritesNothing) {
 }
 
 TEST(FixedLayoutWriters, DatesAcrossTheFourDigitYears) {
-    for (const std::int32_t year : {-10000, -1000, -1, 0, 1, 999, 1000, 2024, 9999, 10000, 99999, INT32_MIN, INT32_MAX}) {
+    for (const std::int32_t year :
+         {-10000, -1000, -1, 0, 1, 999, 1000, 2024, 9999, 10000, 99999, INT32_MIN, INT32_MAX}) {
         for (const auto [month, day] : {std::pair{1, 1}, std::pair{6, 15}, std::pair{12, 31}}) {
             const Date date{year, static_cast<month_t>(month), static_cast<day_t>(day)};
             char expected[32];
             if (year < 0) {
-                std::snprintf(expected, sizeof expected, "-%03lld-%02d-%02d", -static_cast<long long>(year), month, day);
+                std::snprintf(expected, sizeof expected, "-%03lld-%02d-%02d", -static_cast<long long>(year), month,
+                              day);
             } else {
                 std::snprintf(expected, sizeof expected, "%04d-%02d-%02d", year, month, day);
             }
@@ -108,8 +110,8 @@ TEST(FixedLayoutWriters, FractionsKeepTheirSignificantDigits) {
         const Time time{static_cast<std::uint8_t>(random() % 24), static_cast<std::uint8_t>(random() % 60),
                         static_cast<std::uint8_t>(random() % 60), nanosecond};
         char expected[32];
-        int size = std::snprintf(expected, sizeof expected, "%02d:%02d:%02d.%09u", time.hour, time.minute,
-                                 time.second, nanosecond);
+        int size = std::snprintf(expected, sizeof expected, "%02d:%02d:%02d.%09u", time.hour, time.minute, time.second,
+                                 nanosecond);
         while (expected[size - 1] == '0') --size;
         if (expected[size - 1] == '.') --size;
         EXPECT_EQ(written([&](auto& out) { write_time(out, time); }), std::string(expected, size));

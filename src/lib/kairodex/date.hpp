@@ -69,11 +69,12 @@ constexpr Result<Date> make_date(year_t year, month_t month, day_t day) noexcept
 // Days from 1970-01-01 to `date`, negative before it. January and February
 // count as months 13 and 14 of the year before, so leap days fall at the end
 // of the shifted year.
+// Days from 1 March to the first of each month in the shifted year, indexed
+// by the civil month (16 entries, so that any byte masked to four bits stays
+// inside). At namespace scope, so that no call builds it on its stack.
+inline constexpr std::uint16_t days_from_march[16] = {0, 306, 337, 0, 31, 61, 92, 122, 153, 184, 214, 245, 275};
+
 constexpr std::int64_t days_since_unix_epoch(Date date) noexcept {
-    // Days from 1 March to the first of each month in the shifted year,
-    // indexed by the civil month (16 entries, so that any byte masked to four
-    // bits stays inside).
-    constexpr std::uint16_t days_from_march[16] = {0, 306, 337, 0, 31, 61, 92, 122, 153, 184, 214, 245, 275};
     const std::uint32_t jan_feb = date.month <= 2 ? 1 : 0;
     // 2147484000 = 400 * 5368710: makes c positive for every 32-bit year and
     // keeps the 400-year cycles aligned. c < 2^33, so c / 4 fits in 32 bits
@@ -140,19 +141,25 @@ constexpr Result<Date> add_days(Date date, std::int64_t days) noexcept {
 
 // 1970-01-01, day 0, is a Thursday (3).
 constexpr Weekday weekday(Date date) noexcept {
-    return Weekday{static_cast<std::uint8_t>(floor_mod<std::int64_t>(days_since_unix_epoch(date) + 3, 7))};
+    // The day count shifted by a multiple of 7 (7 * 2^40) that makes it
+    // positive for every date, so that an unsigned remainder serves.
+    constexpr std::uint64_t positive = std::uint64_t{7} << 40;
+    return Weekday{
+        static_cast<std::uint8_t>((static_cast<std::uint64_t>(days_since_unix_epoch(date)) + positive + 3) % 7)};
 }
 
 constexpr unsigned number_from_monday(Weekday weekday) noexcept { return weekday.number + 1u; }
 
-constexpr std::string_view name_of(Weekday weekday) noexcept {
-    constexpr std::string_view names[] = {"Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday"};
-    return names[weekday.number % 7];
-}
+inline constexpr std::string_view weekday_names[7] = {"Monday", "Tuesday",  "Wednesday", "Thursday",
+                                                      "Friday", "Saturday", "Sunday"};
+
+constexpr std::string_view name_of(Weekday weekday) noexcept { return weekday_names[weekday.number % 7]; }
+
+// Days of a common year before each month.
+inline constexpr std::uint16_t days_before_month[12] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
 
 // Day of the year, 1 ..= 366.
 constexpr std::uint16_t ordinal(Date date) noexcept {
-    constexpr std::uint16_t days_before_month[] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
     const bool after_leap_day = date.month > 2 && is_leap_year(date.year);
     return static_cast<std::uint16_t>(days_before_month[date.month - 1] + date.day + after_leap_day);
 }

@@ -93,31 +93,33 @@ constexpr char* write_digits_backwards(char* end, std::uint64_t value, int width
     return at;
 }
 
+// 10^0 .. 10^19, the powers of ten that fit in 64 bits.
+inline constexpr std::uint64_t powers_of_ten[20] = {1,
+                                                    10,
+                                                    100,
+                                                    1000,
+                                                    10000,
+                                                    100000,
+                                                    1000000,
+                                                    10000000,
+                                                    100000000,
+                                                    1000000000,
+                                                    10000000000,
+                                                    100000000000,
+                                                    1000000000000,
+                                                    10000000000000,
+                                                    100000000000000,
+                                                    1000000000000000,
+                                                    10000000000000000,
+                                                    100000000000000000,
+                                                    1000000000000000000,
+                                                    10000000000000000000u};
+
 // The number of decimal digits of `value` (1 for 0): from its bit length, a
 // first guess (bits * log10(2), as 1233 / 4096), corrected by one comparison.
 constexpr int decimal_width(std::uint64_t value) noexcept {
-    constexpr std::uint64_t powers[] = {1,
-                                        10,
-                                        100,
-                                        1000,
-                                        10000,
-                                        100000,
-                                        1000000,
-                                        10000000,
-                                        100000000,
-                                        1000000000,
-                                        10000000000,
-                                        100000000000,
-                                        1000000000000,
-                                        10000000000000,
-                                        100000000000000,
-                                        1000000000000000,
-                                        10000000000000000,
-                                        100000000000000000,
-                                        1000000000000000000,
-                                        10000000000000000000u};
     const int guess = (64 - std::countl_zero(value | 1)) * 1233 >> 12;  // floor(log10(value)) or one less
-    return guess + ((value | 1) >= powers[guess]);
+    return guess + ((value | 1) >= powers_of_ten[guess]);
 }
 
 // Writes `value` in decimal, padded on the left with zeros to `width` digits
