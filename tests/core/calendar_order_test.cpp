@@ -5,9 +5,11 @@
 #include <random>
 #include <vector>
 
+#include "core/test_support.hpp"
 #include "kairodex/datetime.hpp"
 
 using namespace kairodex;
+using namespace kairodex::test;
 
 namespace {
 
@@ -24,9 +26,7 @@ std::vector<DateTime> samples() {
         }
     }
     for (int i = 0; i < 2000; ++i) {
-        const auto days =
-            static_cast<std::int64_t>(random() % (max_days_since_unix_epoch - min_days_since_unix_epoch + 1)) +
-            min_days_since_unix_epoch;
+        const std::int64_t days = random_day(random);
         // Half of them close together, so that equal dates get compared too.
         const std::int64_t near = static_cast<std::int64_t>(random() % 3);
         out.push_back({*from_days_since_unix_epoch(i % 2 ? days : near),

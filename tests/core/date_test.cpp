@@ -6,7 +6,10 @@
 #include <random>
 #include <string>
 
+#include "core/test_support.hpp"
+
 using namespace kairodex;
+using namespace kairodex::test;
 
 namespace {
 
@@ -21,12 +24,6 @@ std::int64_t reference_days(std::int64_t y, int m, int d) {
     return before_year + cumulative[m - 1] + (m > 2 && leap(y)) + d - 1;
 }
 
-std::string text_of(Date d) {
-    TextBuffer<128> out;
-    write_date(out, d);
-    return std::string(out.view());
-}
-
 }  // namespace
 
 TEST(LeapYear, GregorianRuleForEverySign) {
@@ -36,6 +33,25 @@ TEST(LeapYear, GregorianRuleForEverySign) {
     for (std::int64_t y = -100000; y <= 100000; ++y) {
         bool expected = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
         ASSERT_EQ(is_leap_year(static_cast<year_t>(y)), expected) << y;
+    }
+}
+
+// is_leap_year rests on is_multiple_of_25, exact for all 2^32 years by the
+// argument beside it (its constants are checked at compile time there); the
+// rest of it depends on the year mod 400 alone. Each window below holds every
+// residue mod 400, and those at the ends of the range hold the years that a
+// constant off by one would get wrong first: +-2147483625 (25 k for
+// |k| = 85899345) and +-2147483646 (whose products lie just outside the
+// accepted window).
+TEST(LeapYear, EveryYearAtTheEndsAndAroundZero) {
+    const std::int64_t windows[][2] = {
+        {INT32_MIN, INT32_MIN + 400000}, {-200000, 200000}, {INT32_MAX - 400000, INT32_MAX}};
+    for (const auto& [first, last] : windows) {
+        for (std::int64_t y = first; y <= last; ++y) {
+            const bool textbook = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+            ASSERT_EQ(impl::is_multiple_of_25(static_cast<year_t>(y)), y % 25 == 0) << y;
+            ASSERT_EQ(is_leap_year(static_cast<year_t>(y)), textbook) << y;
+        }
     }
 }
 
@@ -168,26 +184,35 @@ INSTANTIATE_TEST_SUITE_P(Grammar, ParseDateRejects,
                                          "\xef\xbc\x92\xef\xbc\x90\xef\xbc\x92\xef\xbc\x94-01-01"));
 
 TEST(DateText, Forms) {
-    EXPECT_EQ(text_of({5, 1, 1}), "0005-01-01");
-    EXPECT_EQ(text_of({-1, 12, 31}), "-001-12-31");
-    EXPECT_EQ(text_of({12345, 6, 7}), "12345-06-07");
-    EXPECT_EQ(text_of({INT32_MIN, 1, 1}), "-2147483648-01-01");
-    EXPECT_EQ(text_of({-999, 1, 1}), "-999-01-01");
-    EXPECT_EQ(text_of({-1000, 1, 1}), "-1000-01-01");
+    EXPECT_EQ(text_of(Date{5, 1, 1}), "0005-01-01");
+    EXPECT_EQ(text_of(Date{-1, 12, 31}), "-001-12-31");
+    EXPECT_EQ(text_of(Date{12345, 6, 7}), "12345-06-07");
+    EXPECT_EQ(text_of(Date{INT32_MIN, 1, 1}), "-2147483648-01-01");
+    EXPECT_EQ(text_of(Date{-999, 1, 1}), "-999-01-01");
+    EXPECT_EQ(text_of(Date{-1000, 1, 1}), "-1000-01-01");
 }
 
 TEST(DateText, ReadsBackOverTheRange) {
     std::mt19937_64 rng(7);
     for (int i = 0; i < 100000; ++i) {
-        auto days = min_days_since_unix_epoch +
-                    static_cast<std::int64_t>(
-                        rng() % static_cast<std::uint64_t>(max_days_since_unix_epoch - min_days_since_unix_epoch + 1));
-        Date d = *from_days_since_unix_epoch(days);
+        const Date d = random_date(rng);
         auto back = parse_date(text_of(d));
         ASSERT_TRUE(back);
         ASSERT_EQ(*back, d);
     }
 }
+
+// The constants of from_days_since_unix_epoch, as its comments derive them.
+static_assert(690527217032721 == 146097 * std::int64_t{4726498270} - 719469);
+static_assert(1890599307999 == 400 * std::int64_t{4726498270} - 1);
+static_assert(505054698555331 == (u128{1} << 66) / 146097 && (u128{1} << 66) % 146097 == 13357);
+static_assert(50504432782230121 == (u128{1} << 66) / 1461 + 1 && 1461 - (u128{1} << 66) % 1461 == 317);
+static_assert(8619973866219416 == ~std::uint64_t{0} / 2140);
+static_assert(977792 - 191360 == 12 << 16);
+// Every count of a 32-bit year lies where the century quotient is exact (the
+// year quotient's bound, 2^64 / 317, lies far beyond).
+static_assert(690527217032721 - min_days_since_unix_epoch < ~std::uint64_t{0} / 13357);
+static_assert(690527217032721 - max_days_since_unix_epoch > 0);
 
 // Compile-time evaluation keeps the core honest about constexpr.
 static_assert(days_since_unix_epoch({1970, 1, 1}) == 0);

@@ -7,19 +7,13 @@
 #include <random>
 #include <string>
 
+#include "core/test_support.hpp"
 #include "kairodex/clock.hpp"
 
 using namespace kairodex;
+using namespace kairodex::test;
 
 namespace {
-
-std::string text_of(DateTime v) {
-    TextBuffer<64> out;
-    write_datetime(out, v);
-    return std::string(out.view());
-}
-
-std::string text_of(Result<DateTime> r) { return r ? text_of(*r) : "failed"; }
 
 constexpr i128 ns_per_s = 1000000000;
 constexpr DateTime earliest{{INT32_MIN, 1, 1}, {0, 0, 0, 0}};

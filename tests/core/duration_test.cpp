@@ -6,16 +6,12 @@
 #include <random>
 #include <string>
 
+#include "core/test_support.hpp"
+
 using namespace kairodex;
+using namespace kairodex::test;
 
 namespace {
-
-template <class Writer>
-std::string text_of(Duration d, Writer write) {
-    TextBuffer<64> out;
-    write(out, d);
-    return std::string(out.view());
-}
 
 constexpr i128 pow2(int n) { return i128{1} << n; }
 

@@ -6,17 +6,13 @@
 #include <random>
 #include <vector>
 
+#include "core/test_support.hpp"
 #include "kairodex/offset_datetime.hpp"
 
 using namespace kairodex;
+using namespace kairodex::test;
 
 namespace {
-
-template <class T>
-bool same(const Result<T>& a, const Result<T>& b) {
-    if (a.has_value() != b.has_value()) return false;
-    return a ? *a == *b : a.error() == b.error();
-}
 
 std::vector<Date> dates() {
     std::vector<Date> out;
@@ -28,12 +24,7 @@ std::vector<Date> dates() {
         }
     }
     std::mt19937_64 random(3);
-    for (int i = 0; i < 500; ++i) {
-        const auto days =
-            static_cast<std::int64_t>(random() % (max_days_since_unix_epoch - min_days_since_unix_epoch + 1)) +
-            min_days_since_unix_epoch;
-        out.push_back(*from_days_since_unix_epoch(days));
-    }
+    for (int i = 0; i < 500; ++i) out.push_back(random_date(random));
     return out;
 }
 

@@ -6,15 +6,12 @@
 #include <random>
 #include <string>
 
+#include "core/test_support.hpp"
+
 using namespace kairodex;
+using namespace kairodex::test;
 
 namespace {
-
-std::string text_of(OffsetDateTime v) {
-    TextBuffer<64> out;
-    if (!write_offset_datetime(out, v)) return "failed";
-    return std::string(out.view());
-}
 
 constexpr DateTime at(Date d, Time t) { return DateTime{d, t}; }
 constexpr DateTime june_first_0730 = at({2024, 6, 1}, {7, 30, 0, 0});
@@ -150,14 +147,5 @@ INSTANTIATE_TEST_SUITE_P(
                     "2024-06-01T09:30:00Z\xc0\xa0", "2024-06-01T09:30:00Z\xe2\x80\x8b",
                     // Representable local readings whose instant is not.
                     "2147483647-12-31T23:59:59-00:01", "-2147483648-01-01T00:00:00+00:01"));
-
-TEST(OffsetDateTimeParse, TrimmingStopsAtTheFirstOtherCodePoint) {
-    EXPECT_EQ(impl::trim_white_space(" \xc2\xa0x y\xe3\x80\x80 "), "x y");
-    EXPECT_EQ(impl::trim_white_space("\xe2\x80\x8b x \xe2\x80\x8b"), "\xe2\x80\x8b x \xe2\x80\x8b");
-    EXPECT_EQ(impl::trim_white_space("\xff \xff"), "\xff \xff");
-    EXPECT_EQ(impl::trim_white_space(" \xff"), "\xff");
-    EXPECT_EQ(impl::trim_white_space("\x80 "), "\x80");
-    EXPECT_EQ(impl::trim_white_space("\xe3\x80\x80\xe3\x80\x80"), "");
-}
 
 static_assert(parse_offset_datetime("2024-06-01T09:30:00+02:00")->utc == june_first_0730);

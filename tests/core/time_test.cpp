@@ -6,17 +6,10 @@
 #include <random>
 #include <string>
 
+#include "core/test_support.hpp"
+
 using namespace kairodex;
-
-namespace {
-
-std::string text_of(Time t) {
-    TextBuffer<64> out;
-    write_time(out, t);
-    return std::string(out.view());
-}
-
-}  // namespace
+using namespace kairodex::test;
 
 TEST(MakeTime, EachFieldAtAndPastItsBound) {
     EXPECT_EQ(*make_time(23, 59, 59, 999999999), (Time{23, 59, 59, 999999999}));
@@ -67,11 +60,11 @@ INSTANTIATE_TEST_SUITE_P(Grammar, ParseTimeRejects,
                                          "\xef\xbc\x91:2:3"));
 
 TEST(TimeText, Forms) {
-    EXPECT_EQ(text_of({23, 59, 59, 0}), "23:59:59");
-    EXPECT_EQ(text_of({12, 30, 45, 500000000}), "12:30:45.5");
-    EXPECT_EQ(text_of({0, 0, 0, 1}), "00:00:00.000000001");
-    EXPECT_EQ(text_of({1, 2, 3, 120}), "01:02:03.00000012");
-    EXPECT_EQ(text_of({23, 59, 59, 999999999}), "23:59:59.999999999");
+    EXPECT_EQ(text_of(Time{23, 59, 59, 0}), "23:59:59");
+    EXPECT_EQ(text_of(Time{12, 30, 45, 500000000}), "12:30:45.5");
+    EXPECT_EQ(text_of(Time{0, 0, 0, 1}), "00:00:00.000000001");
+    EXPECT_EQ(text_of(Time{1, 2, 3, 120}), "01:02:03.00000012");
+    EXPECT_EQ(text_of(Time{23, 59, 59, 999999999}), "23:59:59.999999999");
 }
 
 TEST(TimeText, ReadsBackForEveryFractionLength) {

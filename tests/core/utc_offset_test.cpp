@@ -5,17 +5,10 @@
 #include <cstdint>
 #include <string>
 
+#include "core/test_support.hpp"
+
 using namespace kairodex;
-
-namespace {
-
-std::string text_of(std::int32_t seconds) {
-    TextBuffer<16> out;
-    write_offset(out, UtcOffset{seconds});
-    return std::string(out.view());
-}
-
-}  // namespace
+using namespace kairodex::test;
 
 TEST(UtcOffset, SecondsWithinOneDay) {
     for (std::int32_t s : {-86400, -86399, -1, 0, 1, 86399, 86400}) {
@@ -38,12 +31,12 @@ TEST(UtcOffset, HoursAndMinutes) {
 }
 
 TEST(UtcOffset, Text) {
-    EXPECT_EQ(text_of(0), "+00:00");
-    EXPECT_EQ(text_of(86400), "+24:00");
-    EXPECT_EQ(text_of(-86400), "-24:00");
-    EXPECT_EQ(text_of(-30), "-00:00");
-    EXPECT_EQ(text_of(59), "+00:00");
-    EXPECT_EQ(text_of(3661), "+01:01");
-    EXPECT_EQ(text_of(-19800), "-05:30");
-    EXPECT_EQ(text_of(-86399), "-23:59");
+    EXPECT_EQ(text_of(UtcOffset{0}), "+00:00");
+    EXPECT_EQ(text_of(UtcOffset{86400}), "+24:00");
+    EXPECT_EQ(text_of(UtcOffset{-86400}), "-24:00");
+    EXPECT_EQ(text_of(UtcOffset{-30}), "-00:00");
+    EXPECT_EQ(text_of(UtcOffset{59}), "+00:00");
+    EXPECT_EQ(text_of(UtcOffset{3661}), "+01:01");
+    EXPECT_EQ(text_of(UtcOffset{-19800}), "-05:30");
+    EXPECT_EQ(text_of(UtcOffset{-86399}), "-23:59");
 }

@@ -10,6 +10,7 @@
 #include "kairodex/calendar_error.hpp"
 #include "kairodex/date.hpp"
 #include "kairodex/duration.hpp"
+#include "kairodex/fixed_layout.hpp"
 #include "kairodex/portable.hpp"
 #include "kairodex/text_buffer.hpp"
 #include "kairodex/time.hpp"
@@ -143,30 +144,14 @@ constexpr Result<DateTime> from_filetime_ticks(std::uint64_t ticks) noexcept {
 
 namespace impl {
 
-// "YYYY-MM-", first byte lowest.
-constexpr WordLayout date_layout{0xFFF0F0FFF0F0F0F0, 0x2D30302D30303030, 0x0006060006060606, 0x00F0F000F0F0F0F0};
-
-// "YYYY-MM-DDTHH:MM:SS", ' ' allowed for 'T', with an optional '.' and one to
-// nine fraction digits, read at fixed places from the start of `text` into
-// `value`. Returns the length read, or 0 when the text has another layout or
-// a field out of range; the general grammars take over then. Whatever this
-// reads, they read the same way.
-KAIRODEX_ALWAYS_INLINE constexpr std::size_t read_fixed_datetime(std::string_view text, DateTime& value) noexcept {
-    if (text.size() < 19 || (text[10] != 'T' && text[10] != ' ')) return 0;
-    // "YYYY-MM-" as one word, the day after it on its own, then the clock.
-    const std::uint64_t date_word = load_le64(text, 0);
-    if (!matches(date_word, date_layout)) return 0;
-    const unsigned day = two_digits(text, 8);
-    if (day & not_two_digits) return 0;
-    const std::uint64_t date_pairs = digit_pairs(date_word);
-    const unsigned year = pair_at(date_pairs, 0) * 100 + pair_at(date_pairs, 2), month = pair_at(date_pairs, 5);
-    Time time{};
-    const std::size_t end = read_fixed_clock(text, 11, time);
-    const Result<Date> date =
-        make_date(static_cast<year_t>(year), static_cast<month_t>(month), static_cast<day_t>(day));
-    if (end == 0 || !date) return 0;
-    value = DateTime{*date, time};
-    return end;
+// A fixed-layout reading as a date and a time, or InvalidDate when a field is
+// out of range.
+constexpr Result<DateTime> make_datetime(const FixedDateTime& fields) noexcept {
+    const Result<Time> time =
+        make_time(fields.clock.hour, fields.clock.minute, fields.clock.second, fields.clock.nanosecond);
+    const Result<Date> date = make_date(fields.date.year, fields.date.month, fields.date.day);
+    if (!time || !date) return CalendarError::InvalidDate;
+    return DateTime{*date, *time};
 }
 
 // The general grammar, for the texts that the fixed layout does not take;
@@ -189,8 +174,11 @@ KAIRODEX_NOINLINE constexpr Result<DateTime> parse_datetime_general(std::string_
 // "<date>T<time>Z", with ' ' accepted in place of 'T' and 'z' in place of 'Z'.
 // Only UTC is read here; other offsets belong to OffsetDateTime.
 constexpr Result<DateTime> parse_datetime(std::string_view text) noexcept {
-    if (DateTime value{}; const std::size_t end = impl::read_fixed_datetime(text, value)) {
-        if (end + 1 == text.size() && (text[end] == 'Z' || text[end] == 'z')) return value;
+    // "YYYY-MM-DDTHH:MM:SS[.F]Z" at fixed places; the general grammar reads it the same.
+    if (impl::FixedDateTime fields{}; const std::size_t end = impl::read_fixed_datetime(text, 0, fields)) {
+        if (end + 1 == text.size() && (text[end] == 'Z' || text[end] == 'z')) {
+            if (const Result<DateTime> value = impl::make_datetime(fields)) return value;
+        }
     }
     return impl::parse_datetime_general(text);
 }

@@ -59,7 +59,7 @@ constexpr double nearest_double(u128 magnitude) noexcept {
     }
     const auto high = static_cast<std::uint64_t>(magnitude >> 64);
     const auto low = static_cast<std::uint64_t>(magnitude);
-    return static_cast<double>(high) * 18446744073709551616.0 + static_cast<double>(low);
+    return static_cast<double>(high) * 0x1p64 + static_cast<double>(low);
 }
 
 }  // namespace impl

@@ -11,9 +11,11 @@
 #include "kairodex/date.hpp"
 #include "kairodex/datetime.hpp"
 #include "kairodex/duration.hpp"
+#include "kairodex/fixed_layout.hpp"
 #include "kairodex/portable.hpp"
 #include "kairodex/time.hpp"
 #include "kairodex/utc_offset.hpp"
+#include "kairodex/white_space.hpp"
 
 namespace kairodex {
 
@@ -62,9 +64,6 @@ constexpr Result<DateTime> move_seconds(DateTime value, std::int64_t seconds) no
                                 static_cast<std::uint8_t>(second_of_day % 3600 / 60),
                                 static_cast<std::uint8_t>(second_of_day % 60), value.time.nanosecond}};
 }
-
-// "?HH:MM", first byte lowest; the sign byte is checked on its own.
-constexpr WordLayout offset_layout{0x0000F0F0FFF0F000, 0x000030303A303000, 0x0000060600060600, 0x0000F0F000F0F000};
 
 // `value` moved by whole minutes, less than a day either way, as offsets read
 // from text are: only the hour, the minute and at midnight the date change.
@@ -129,80 +128,6 @@ constexpr Result<DateTime> write_offset_datetime(Out& out, OffsetDateTime value)
 
 namespace impl {
 
-// The code point at the front of `text` and its length in bytes, or length 0
-// when the bytes there are not well-formed UTF-8.
-struct CodePoint {
-    char32_t value;
-    std::size_t length;
-};
-
-constexpr CodePoint decode_front(std::string_view text) noexcept {
-    if (text.empty()) return {0, 0};
-    const auto lead = static_cast<unsigned char>(text[0]);
-    if (lead < 0x80) return {lead, 1};
-    // The sequence length, the payload bits of the lead byte, and the smallest
-    // code point that needs this many bytes (below it the form is overlong).
-    std::size_t length = 0;
-    char32_t value = 0, smallest = 0;
-    if (lead >= 0xC0 && lead < 0xE0) {
-        length = 2;
-        value = lead & 0x1Fu;
-        smallest = 0x80;
-    } else if (lead >= 0xE0 && lead < 0xF0) {
-        length = 3;
-        value = lead & 0x0Fu;
-        smallest = 0x800;
-    } else if (lead >= 0xF0 && lead < 0xF5) {
-        length = 4;
-        value = lead & 0x07u;
-        smallest = 0x10000;
-    } else {
-        return {0, 0};  // a continuation byte or a byte UTF-8 never uses
-    }
-    if (text.size() < length) return {0, 0};
-    for (std::size_t i = 1; i < length; ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if ((byte & 0xC0) != 0x80) return {0, 0};
-        value = (value << 6) | (byte & 0x3Fu);
-    }
-    if (value < smallest || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
-        return {0, 0};
-    }
-    return {value, length};
-}
-
-// The code point at the back: step over up to three continuation bytes to a
-// lead byte, and accept it only if its sequence ends exactly at the end.
-constexpr CodePoint decode_back(std::string_view text) noexcept {
-    std::size_t start = text.size();
-    for (int steps = 0; steps < 4 && start > 0; ++steps) {
-        --start;
-        if ((static_cast<unsigned char>(text[start]) & 0xC0) != 0x80) break;
-    }
-    const CodePoint found = decode_front(part(text, start));
-    if (found.length != text.size() - start) return {0, 0};
-    return found;
-}
-
-// The Unicode White_Space property.
-constexpr bool is_white_space(char32_t c) noexcept {
-    return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
-           (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
-}
-
-constexpr std::string_view trim_white_space(std::string_view text) noexcept {
-    // Printable ASCII at both ends, the usual case, is no white space.
-    auto printable = [](char c) { return c > ' ' && c < '\x7f'; };
-    if (!text.empty() && printable(text.front()) && printable(text.back())) return text;
-    for (CodePoint c = decode_front(text); c.length != 0 && is_white_space(c.value); c = decode_front(text)) {
-        text.remove_prefix(c.length);
-    }
-    for (CodePoint c = decode_back(text); c.length != 0 && is_white_space(c.value); c = decode_back(text)) {
-        text.remove_suffix(c.length);
-    }
-    return text;
-}
-
 // "+HH:MM", "+H:M", "+HH:" (whole hours), "+HH" or "+HHMM", with '-' as the
 // other sign. The text includes its sign.
 constexpr Result<UtcOffset> parse_offset(std::string_view text) noexcept {
@@ -263,24 +188,21 @@ KAIRODEX_NOINLINE constexpr Result<OffsetDateTime> parse_offset_datetime_general
 constexpr Result<OffsetDateTime> parse_offset_datetime(std::string_view text) noexcept {
     // The fixed layout first: it starts with a digit and ends with 'Z' or a
     // digit, so there is no white space to trim.
-    if (DateTime local{}; const std::size_t end = impl::read_fixed_datetime(text, local)) {
-        const std::size_t zone_size = text.size() - end;
-        // At offset zero the local reading is the instant itself.
-        if (zone_size == 1 && (text[end] == 'Z' || text[end] == 'z')) return OffsetDateTime{local, UtcOffset{0}};
-        // "+HH:MM" as the last six bytes, read as one word: the instant is the
-        // local reading moved back by the offset's whole minutes.
-        if (zone_size == 6) {
-            const std::uint64_t zone = impl::load_le64(text, text.size() - 8) >> 16;
-            const auto sign = static_cast<unsigned char>(zone);
-            const std::uint64_t pairs = impl::digit_pairs(zone);
-            const unsigned hours = impl::pair_at(pairs, 1), minutes = impl::pair_at(pairs, 4);
-            if ((sign == '+' || sign == '-') && impl::matches(zone, impl::offset_layout) && hours <= 23 &&
-                minutes <= 59) {
-                const int offset_minutes = static_cast<int>(hours * 60 + minutes);
-                const bool positive = sign == '+';
-                const Result<DateTime> utc = impl::move_minutes(local, positive ? -offset_minutes : offset_minutes);
+    if (impl::FixedDateTime fields{}; const std::size_t end = impl::read_fixed_datetime(text, 0, fields)) {
+        if (const Result<DateTime> local = impl::make_datetime(fields)) {
+            // At offset zero the local reading is the instant itself.
+            if (end + 1 == text.size() && (text[end] == 'Z' || text[end] == 'z')) {
+                return OffsetDateTime{*local, UtcOffset{0}};
+            }
+            // "+HH:MM" to the end: the instant is the local reading moved back
+            // by the offset's whole minutes.
+            if (impl::FixedOffset zone{}; text.size() - end == 6 && impl::read_fixed_offset(text, end, zone) != 0 &&
+                                          zone.hours <= 23 && zone.minutes <= 59) {
+                const int offset_minutes = zone.hours * 60 + zone.minutes;
+                const Result<DateTime> utc =
+                    impl::move_minutes(*local, zone.positive ? -offset_minutes : offset_minutes);
                 if (!utc) return CalendarError::OutOfRange;
-                return OffsetDateTime{*utc, UtcOffset{(positive ? 60 : -60) * offset_minutes}};
+                return OffsetDateTime{*utc, UtcOffset{(zone.positive ? 60 : -60) * offset_minutes}};
             }
         }
     }

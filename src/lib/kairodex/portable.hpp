@@ -357,23 +357,25 @@ constexpr u128 multiply_wide(std::uint64_t a, std::uint64_t b) noexcept {
 
 // Whether a + b (a - b) overflows `Int`; the wrapped result goes to *out
 // either way, as with the compiler builtins these stand for.
+#ifdef KAIRODEX_OVERFLOW_BUILTINS
 template <class Int>
 constexpr bool add_overflow(Int a, Int b, Int* out) noexcept {
-#ifdef KAIRODEX_OVERFLOW_BUILTINS
     return __builtin_add_overflow(a, b, out);
-#else
-    return portable::add_overflows(a, b, out);
-#endif
 }
-
 template <class Int>
 constexpr bool sub_overflow(Int a, Int b, Int* out) noexcept {
-#ifdef KAIRODEX_OVERFLOW_BUILTINS
     return __builtin_sub_overflow(a, b, out);
-#else
-    return portable::sub_overflows(a, b, out);
-#endif
 }
+#else
+template <class Int>
+constexpr bool add_overflow(Int a, Int b, Int* out) noexcept {
+    return portable::add_overflows(a, b, out);
+}
+template <class Int>
+constexpr bool sub_overflow(Int a, Int b, Int* out) noexcept {
+    return portable::sub_overflows(a, b, out);
+}
+#endif
 
 // Floor division and its non-negative remainder, for a positive divisor.
 template <class Int>
