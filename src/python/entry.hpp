@@ -265,9 +265,7 @@ PyObject* text_slot(PyObject* self) noexcept {
 template <class Value>
 Py_hash_t hash_slot(PyObject* self) noexcept {
     Entry entry;
-    ValueHasher hasher;
-    hash_bytes(hasher, value_of<Value>(self));
-    return static_cast<Py_hash_t>(to_python_hash(hasher.finish()));
+    return static_cast<Py_hash_t>(to_python_hash(value_digest(value_of<Value>(self))));
 }
 
 // Equality compares the whole value; ordering compares `order_key` of both

@@ -1,6 +1,10 @@
-// The bytes each class feeds into the value hash: its fields in declared
-// order, little-endian at their own width, nothing between or around them.
+// The fields each class feeds into the value hash, in declared order, each
+// little-endian at its own width, nothing between or around them; and the
+// digest of a value.
 #pragma once
+
+#include <cstdint>
+#include <tuple>
 
 #include "kairodex/date.hpp"
 #include "kairodex/datetime.hpp"
@@ -12,35 +16,34 @@
 
 namespace kairodex::python {
 
-inline void hash_bytes(ValueHasher& hasher, Date date) noexcept {  // 6 bytes
-    hasher.write_le(date.year);
-    hasher.write_le(date.month);
-    hasher.write_le(date.day);
+constexpr auto hashed_fields(Date date) noexcept {  // 6 bytes
+    return std::tuple{date.year, date.month, date.day};
 }
 
-inline void hash_bytes(ValueHasher& hasher, Time time) noexcept {  // 7 bytes
-    hasher.write_le(time.hour);
-    hasher.write_le(time.minute);
-    hasher.write_le(time.second);
-    hasher.write_le(time.nanosecond);
+constexpr auto hashed_fields(Time time) noexcept {  // 7 bytes
+    return std::tuple{time.hour, time.minute, time.second, time.nanosecond};
 }
 
-inline void hash_bytes(ValueHasher& hasher, Duration duration) noexcept {  // 16 bytes
-    hasher.write_le(duration.nanos);
+constexpr auto hashed_fields(Duration duration) noexcept {  // 16 bytes: the 128-bit count, low word first
+    const auto bits = static_cast<u128>(duration.nanos);
+    return std::tuple{static_cast<std::uint64_t>(bits), static_cast<std::uint64_t>(bits >> 64)};
 }
 
-inline void hash_bytes(ValueHasher& hasher, UtcOffset offset) noexcept {  // 4 bytes
-    hasher.write_le(offset.seconds);
+constexpr auto hashed_fields(UtcOffset offset) noexcept {  // 4 bytes
+    return std::tuple{offset.seconds};
 }
 
-inline void hash_bytes(ValueHasher& hasher, DateTime value) noexcept {  // 13 bytes
-    hash_bytes(hasher, value.date);
-    hash_bytes(hasher, value.time);
+constexpr auto hashed_fields(DateTime value) noexcept {  // 13 bytes
+    return std::tuple_cat(hashed_fields(value.date), hashed_fields(value.time));
 }
 
-inline void hash_bytes(ValueHasher& hasher, OffsetDateTime value) noexcept {  // 17 bytes
-    hash_bytes(hasher, value.utc);
-    hash_bytes(hasher, value.offset);
+constexpr auto hashed_fields(OffsetDateTime value) noexcept {  // 17 bytes
+    return std::tuple_cat(hashed_fields(value.utc), hashed_fields(value.offset));
+}
+
+template <class Value>
+constexpr std::uint64_t value_digest(const Value& value) noexcept {
+    return std::apply([](auto... fields) { return digest_of_fields(fields...); }, hashed_fields(value));
 }
 
 }  // namespace kairodex::python

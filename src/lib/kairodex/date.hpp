@@ -97,11 +97,12 @@ constexpr Result<Date> make_date(year_t year, month_t month, day_t day) noexcept
 // Days from 1970-01-01 to `date`, negative before it. January and February
 // count as months 13 and 14 of the year before, so leap days fall at the end
 // of the shifted year.
+// Days from 1 March to the first of each month in the shifted year, indexed
+// by the civil month (16 entries, so that any byte masked to four bits stays
+// inside). At namespace scope, so that no call builds it on its stack.
+inline constexpr std::uint16_t days_from_march[16] = {0, 306, 337, 0, 31, 61, 92, 122, 153, 184, 214, 245, 275};
+
 constexpr std::int64_t days_since_unix_epoch(Date date) noexcept {
-    // Days from 1 March to the first of each month in the shifted year,
-    // indexed by the civil month (16 entries, so that any byte masked to four
-    // bits stays inside).
-    constexpr std::uint16_t days_from_march[16] = {0, 306, 337, 0, 31, 61, 92, 122, 153, 184, 214, 245, 275};
     const std::uint32_t jan_feb = date.month <= 2 ? 1 : 0;
     // c counts shifted years from Y0 = -2147484000 = -400 * 5368710, a
     // multiple of 400 before every 32-bit year: 351 <= c < 2^33, so c / 4
@@ -231,19 +232,25 @@ constexpr Result<Date> add_days(Date date, std::int64_t days) noexcept {
 
 // 1970-01-01, day 0, is a Thursday (3).
 constexpr Weekday weekday(Date date) noexcept {
-    return Weekday{static_cast<std::uint8_t>(floor_mod<std::int64_t>(days_since_unix_epoch(date) + 3, 7))};
+    // The day count shifted by a multiple of 7 (7 * 2^40) that makes it
+    // positive for every date, so that an unsigned remainder serves.
+    constexpr std::uint64_t positive = std::uint64_t{7} << 40;
+    return Weekday{
+        static_cast<std::uint8_t>((static_cast<std::uint64_t>(days_since_unix_epoch(date)) + positive + 3) % 7)};
 }
 
 constexpr unsigned number_from_monday(Weekday weekday) noexcept { return weekday.number + 1u; }
 
-constexpr std::string_view name_of(Weekday weekday) noexcept {
-    constexpr std::string_view names[] = {"Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday"};
-    return names[weekday.number % 7];
-}
+inline constexpr std::string_view weekday_names[7] = {"Monday", "Tuesday",  "Wednesday", "Thursday",
+                                                      "Friday", "Saturday", "Sunday"};
+
+constexpr std::string_view name_of(Weekday weekday) noexcept { return weekday_names[weekday.number % 7]; }
+
+// Days of a common year before each month.
+inline constexpr std::uint16_t days_before_month[12] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
 
 // Day of the year, 1 ..= 366.
 constexpr std::uint16_t ordinal(Date date) noexcept {
-    constexpr std::uint16_t days_before_month[] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
     const bool after_leap_day = date.month > 2 && is_leap_year(date.year);
     return static_cast<std::uint16_t>(days_before_month[date.month - 1] + date.day + after_leap_day);
 }
@@ -334,6 +341,18 @@ constexpr Result<Date> parse_date(std::string_view text) noexcept {
 // "-MM-DD": "0005-01-01", "-001-12-31", "12345-06-07".
 template <class Out>
 constexpr void write_date(Out& out, Date date) noexcept {
+    if (date.year >= 0 && date.year <= 9999) {  // nearly every date: "YYYY-MM-DD" at fixed places
+        if (char* at = out.extend(10)) {
+            const auto year = static_cast<unsigned>(date.year);
+            write_two_digits(at, year / 100);
+            write_two_digits(at + 2, year % 100);
+            at[4] = '-';
+            write_two_digits(at + 5, date.month);
+            at[7] = '-';
+            write_two_digits(at + 8, date.day);
+        }
+        return;
+    }
     if (date.year < 0) {
         out.put('-');
         put_unsigned(out, u128{0} - static_cast<u128>(static_cast<i128>(date.year)), 3);

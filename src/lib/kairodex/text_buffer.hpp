@@ -3,6 +3,9 @@
 // the whole text is then refused by whoever turns it into a string.
 #pragma once
 
+#include <algorithm>
+#include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -25,12 +28,23 @@ class TextBuffer {
     }
 
     constexpr void put(std::string_view text) noexcept {
-        if (text.size() > Capacity - size_) {
-            overflowed_ = true;
-            return;
-        }
-        for (char c : text) data_[size_++] = c;
+        if (char* at = extend(text.size())) std::copy_n(text.data(), text.size(), at);
     }
+
+    // Room for `count` more characters, which the caller writes in place; null,
+    // with the buffer marked as overflowed, where they do not fit.
+    constexpr char* extend(std::size_t count) noexcept {
+        if (count > Capacity - size_) {
+            overflowed_ = true;
+            return nullptr;
+        }
+        char* at = data_ + size_;
+        size_ += count;
+        return at;
+    }
+
+    // Gives back the last `count` characters of an extend that were not needed.
+    constexpr void retract(std::size_t count) noexcept { size_ -= count; }
 
     constexpr bool overflowed() const noexcept { return overflowed_; }
     constexpr std::string_view view() const noexcept { return {data_, size_}; }
@@ -43,32 +57,95 @@ class TextBuffer {
 
 // --- decimal writers -------------------------------------------------------
 
+// "00", "01", .. "99": two digits per lookup, so a number takes half as many
+// divisions (each a multiplication by the reciprocal of 100).
+inline constexpr auto digit_pairs = [] {
+    std::array<char, 200> pairs{};
+    for (int i = 0; i < 100; ++i) {
+        pairs[2 * i] = static_cast<char>('0' + i / 10);
+        pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+    }
+    return pairs;
+}();
+
+// Writes `value` (below 100) as two digits at `at`.
+constexpr void write_two_digits(char* at, unsigned value) noexcept {
+    at[0] = digit_pairs[2 * value];
+    at[1] = digit_pairs[2 * value + 1];
+}
+
+// Writes the decimal digits of `value`, at least `width` of them (zeros on the
+// left), so that they end just before `end`; returns where they start.
+constexpr char* write_digits_backwards(char* end, std::uint64_t value, int width) noexcept {
+    char* at = end;
+    while (value >= 100) {
+        at -= 2;
+        write_two_digits(at, static_cast<unsigned>(value % 100));
+        value /= 100;
+    }
+    if (value >= 10) {
+        at -= 2;
+        write_two_digits(at, static_cast<unsigned>(value));
+    } else {
+        *--at = static_cast<char>('0' + value);
+    }
+    while (end - at < width) *--at = '0';
+    return at;
+}
+
+// 10^0 .. 10^19, the powers of ten that fit in 64 bits.
+inline constexpr std::uint64_t powers_of_ten[20] = {1,
+                                                    10,
+                                                    100,
+                                                    1000,
+                                                    10000,
+                                                    100000,
+                                                    1000000,
+                                                    10000000,
+                                                    100000000,
+                                                    1000000000,
+                                                    10000000000,
+                                                    100000000000,
+                                                    1000000000000,
+                                                    10000000000000,
+                                                    100000000000000,
+                                                    1000000000000000,
+                                                    10000000000000000,
+                                                    100000000000000000,
+                                                    1000000000000000000,
+                                                    10000000000000000000u};
+
+// The number of decimal digits of `value` (1 for 0): from its bit length, a
+// first guess (bits * log10(2), as 1233 / 4096), corrected by one comparison.
+constexpr int decimal_width(std::uint64_t value) noexcept {
+    const int guess = (64 - std::countl_zero(value | 1)) * 1233 >> 12;  // floor(log10(value)) or one less
+    return guess + ((value | 1) >= powers_of_ten[guess]);
+}
+
 // Writes `value` in decimal, padded on the left with zeros to `width` digits
-// (at most 39). Two-digit fields, most of every text form, take two puts. Digits are produced from the right; only
-// those of a value beyond 64 bits need 128-bit division, the rest are 64-bit divisions by 10, which compile to
-// multiplications.
+// (at most 39), straight into the buffer. A value beyond 64 bits is first
+// split by 10^19 into pieces of 19 digits (two at most, 2^128 having 39
+// digits), so that only those divisions are 128-bit ones.
 template <class Out>
 constexpr void put_unsigned(Out& out, u128 value, int width = 1) noexcept {
     if (width == 2 && value < 100) {
-        const auto v = static_cast<int>(value);
-        out.put(static_cast<char>('0' + v / 10));
-        out.put(static_cast<char>('0' + v % 10));
+        if (char* at = out.extend(2)) write_two_digits(at, static_cast<unsigned>(value));
         return;
     }
-    constexpr int size = 40;  // 2^128 has 39 decimal digits
-    char text[size];
-    int start = size;
+    constexpr std::uint64_t ten_to_19 = 10000000000000000000u;
+    std::uint64_t pieces[2] = {};  // the lowest 19 digits first
+    int count = 0;
     while (value > UINT64_MAX) {
-        text[--start] = static_cast<char>('0' + static_cast<int>(value % 10));
-        value /= 10;
+        pieces[count++] = static_cast<std::uint64_t>(value % ten_to_19);
+        value /= ten_to_19;
     }
-    auto low = static_cast<std::uint64_t>(value);
-    do {
-        text[--start] = static_cast<char>('0' + static_cast<int>(low % 10));
-        low /= 10;
-    } while (low != 0);
-    while (size - start < width && start > 0) text[--start] = '0';
-    out.put(std::string_view(text + start, static_cast<std::size_t>(size - start)));
+    const auto high = static_cast<std::uint64_t>(value);
+    const int high_width = std::max(decimal_width(high), width - 19 * count);
+    char* at = out.extend(static_cast<std::size_t>(high_width + 19 * count));
+    if (at == nullptr) return;
+    char* end = at + high_width;
+    write_digits_backwards(end, high, high_width);
+    for (int j = 1; j <= count; ++j) write_digits_backwards(end + 19 * j, pieces[count - j], 19);
 }
 
 // Writes `value` in decimal with a leading '-' when negative.

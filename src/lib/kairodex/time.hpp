@@ -110,23 +110,26 @@ constexpr Result<Time> parse_time(std::string_view text) noexcept {
 // the nanosecond is not zero: "12:30:45.5", "01:02:03.00000012".
 template <class Out>
 constexpr void write_time(Out& out, Time time) noexcept {
-    put_unsigned(out, time.hour, 2);
-    out.put(':');
-    put_unsigned(out, time.minute, 2);
-    out.put(':');
-    put_unsigned(out, time.second, 2);
+    char* at = out.extend(time.nanosecond == 0 ? 8 : 18);
+    if (at == nullptr) return;
+    write_two_digits(at, time.hour);
+    at[2] = ':';
+    write_two_digits(at + 3, time.minute);
+    at[5] = ':';
+    write_two_digits(at + 6, time.second);
     if (time.nanosecond == 0) return;
 
-    char digits[9]{};
-    std::uint32_t rest = time.nanosecond;
-    for (int i = 8; i >= 0; --i) {
-        digits[i] = static_cast<char>('0' + rest % 10);
-        rest /= 10;
-    }
-    std::size_t length = 9;
-    while (digits[length - 1] == '0') --length;  // stops at a non-zero digit
-    out.put('.');
-    out.put(std::string_view(digits, length));
+    // ".fffffffff", then the fraction's trailing zeros taken back: digits 2
+    // to 9 read as one little-endian word have their '0's in the top bytes.
+    at[8] = '.';
+    const std::uint32_t low = time.nanosecond % 100000000;
+    at[9] = static_cast<char>('0' + time.nanosecond / 100000000);
+    write_two_digits(at + 10, low / 1000000);
+    write_two_digits(at + 12, low / 10000 % 100);
+    write_two_digits(at + 14, low / 100 % 100);
+    write_two_digits(at + 16, low % 100);
+    const std::uint64_t nonzero = load_le64(at + 10) ^ 0x3030303030303030;
+    out.retract(nonzero == 0 ? 8 : static_cast<std::size_t>(std::countl_zero(nonzero) / 8));
 }
 
 }  // namespace kairodex

@@ -40,12 +40,15 @@ constexpr bool is_utc(UtcOffset offset) noexcept { return offset.seconds == 0; }
 // and a negative offset of under a minute keeps its sign: -30 is "-00:00".
 template <class Out>
 constexpr void write_offset(Out& out, UtcOffset offset) noexcept {
-    out.put(offset.seconds >= 0 ? '+' : '-');
     const std::uint32_t magnitude = offset.seconds >= 0 ? static_cast<std::uint32_t>(offset.seconds)
                                                         : 0u - static_cast<std::uint32_t>(offset.seconds);
-    put_unsigned(out, magnitude / 3600, 2);
-    out.put(':');
-    put_unsigned(out, magnitude % 3600 / 60, 2);
+    // Offsets stay below 100 hours, so "+HH:MM" has a fixed layout.
+    if (char* at = out.extend(6)) {
+        at[0] = offset.seconds >= 0 ? '+' : '-';
+        write_two_digits(at + 1, magnitude / 3600);
+        at[3] = ':';
+        write_two_digits(at + 4, magnitude % 3600 / 60);
+    }
 }
 
 }  // namespace kairodex

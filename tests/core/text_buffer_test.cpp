@@ -1,0 +1,129 @@
+// The decimal writers and the fixed layouts of the text forms, against plain
+// reference conversions, at the edges where a fast path hands over to the
+// general one.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <random>
+#include <string>
+
+#include "kairodex/date.hpp"
+#include "kairodex/time.hpp"
+#include "kairodex/utc_offset.hpp"
+
+using namespace kairodex;
+
+namespace {
+
+// Digit by digit, the way it is taught.
+std::string reference_decimal(u128 value, int width) {
+    std::string digits;
+    do {
+        digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(value % 10)));
+        value /= 10;
+    } while (value != 0);
+    while (static_cast<int>(digits.size()) < width) digits.insert(digits.begin(), '0');
+    return digits;
+}
+
+template <class Write>
+std::string written(Write write) {
+    TextBuffer<128> out;
+    write(out);
+    EXPECT_FALSE(out.overflowed());
+    return std::string(out.view());
+}
+
+// 0, then each power of ten and its neighbours, 2^64 and its neighbours, and
+// the largest 128-bit value.
+std::vector<u128> edge_values() {
+    std::vector<u128> values = {0};
+    u128 power = 1;
+    for (int i = 0; i <= 38; ++i, power *= 10) {
+        values.push_back(power - 1);
+        values.push_back(power);
+        values.push_back(power + 1);
+    }
+    const u128 two_to_64 = u128{1} << 64;
+    values.insert(values.end(), {two_to_64 - 1, two_to_64, two_to_64 + 1, ~u128{0}});
+    return values;
+}
+
+}  // namespace
+
+TEST(DecimalWriter, DigitCountsAtEveryPowerOfTen) {
+    EXPECT_EQ(decimal_width(0), 1);
+    EXPECT_EQ(decimal_width(UINT64_MAX), 20);
+    std::uint64_t power = 1;
+    for (int digits = 1; digits <= 19; ++digits, power *= 10) {
+        EXPECT_EQ(decimal_width(power), digits) << power;
+        EXPECT_EQ(decimal_width(power * 10 - 1), digits) << power * 10 - 1;
+    }
+}
+
+TEST(DecimalWriter, EdgeValuesAtSeveralWidths) {
+    for (const u128 value : edge_values()) {
+        for (const int width : {1, 2, 3, 4, 19, 20, 21, 39}) {
+            EXPECT_EQ(written([&](auto& out) { put_unsigned(out, value, width); }), reference_decimal(value, width))
+                << "width " << width;
+        }
+        const i128 negative = -static_cast<i128>(value >> 1);
+        EXPECT_EQ(written([&](auto& out) { put_signed(out, negative); }),
+                  (negative < 0 ? "-" : "") + reference_decimal(value >> 1, 1));
+    }
+}
+
+TEST(DecimalWriter, TooLongForTheBufferMarksItAndWritesNothing) {
+    TextBuffer<20> out;
+    out.put('x');
+    put_unsigned(out, ~u128{0});  // 39 digits
+    EXPECT_TRUE(out.overflowed());
+    EXPECT_EQ(out.view(), "x");
+}
+
+TEST(FixedLayoutWriters, DatesAcrossTheFourDigitYears) {
+    for (const std::int32_t year :
+         {-10000, -1000, -1, 0, 1, 999, 1000, 2024, 9999, 10000, 99999, INT32_MIN, INT32_MAX}) {
+        for (const auto [month, day] : {std::pair{1, 1}, std::pair{6, 15}, std::pair{12, 31}}) {
+            const Date date{year, static_cast<month_t>(month), static_cast<day_t>(day)};
+            char expected[32];
+            if (year < 0) {
+                std::snprintf(expected, sizeof expected, "-%03lld-%02d-%02d", -static_cast<long long>(year), month,
+                              day);
+            } else {
+                std::snprintf(expected, sizeof expected, "%04d-%02d-%02d", year, month, day);
+            }
+            EXPECT_EQ(written([&](auto& out) { write_date(out, date); }), expected);
+        }
+    }
+}
+
+TEST(FixedLayoutWriters, FractionsKeepTheirSignificantDigits) {
+    std::mt19937_64 random(42);
+    for (int i = 0; i < 20000; ++i) {
+        // Every length of fraction (the digits kept after trailing zeros), with
+        // zeros inside it as they come.
+        const int length = static_cast<int>(random() % 10);  // 0: no fraction at all
+        std::uint32_t scale = 1;
+        for (int k = length; k < 9; ++k) scale *= 10;
+        const auto nanosecond = static_cast<std::uint32_t>(random() % (1000000000 / scale)) * scale;
+        const Time time{static_cast<std::uint8_t>(random() % 24), static_cast<std::uint8_t>(random() % 60),
+                        static_cast<std::uint8_t>(random() % 60), nanosecond};
+        char expected[32];
+        int size = std::snprintf(expected, sizeof expected, "%02d:%02d:%02d.%09u", time.hour, time.minute, time.second,
+                                 nanosecond);
+        while (expected[size - 1] == '0') --size;
+        if (expected[size - 1] == '.') --size;
+        EXPECT_EQ(written([&](auto& out) { write_time(out, time); }), std::string(expected, size));
+    }
+}
+
+TEST(FixedLayoutWriters, OffsetsBothWays) {
+    for (const std::int32_t seconds : {-86400, -3600 * 14, -60, -59, 0, 59, 60, 3600 * 5 + 1800, 86400}) {
+        const std::int32_t magnitude = seconds < 0 ? -seconds : seconds;
+        char expected[16];
+        std::snprintf(expected, sizeof expected, "%c%02d:%02d", seconds < 0 ? '-' : '+', magnitude / 3600,
+                      magnitude % 3600 / 60);
+        EXPECT_EQ(written([&](auto& out) { write_offset(out, UtcOffset{seconds}); }), expected);
+    }
+}
