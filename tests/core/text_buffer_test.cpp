@@ -61,6 +61,18 @@ TEST(DecimalWriter, DigitCountsAtEveryPowerOfTen) {
     }
 }
 
+TEST(DecimalWriter, EightDigitsInLanesForEveryValue) {
+    // All 10^8 values: the lane arithmetic has no other inputs.
+    std::uint32_t mismatches = 0;
+    for (std::uint32_t value = 0; value < 100000000; ++value) {
+        std::uint64_t expected = 0;
+        std::uint32_t rest = value;
+        for (int byte = 7; byte >= 0; --byte, rest /= 10) expected |= std::uint64_t{'0' + rest % 10} << (8 * byte);
+        mismatches += eight_digits_ascii(value) != expected;
+    }
+    EXPECT_EQ(mismatches, 0u);
+}
+
 TEST(DecimalWriter, EdgeValuesAtSeveralWidths) {
     for (const u128 value : edge_values()) {
         for (const int width : {1, 2, 3, 4, 19, 20, 21, 39}) {

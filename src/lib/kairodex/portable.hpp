@@ -407,6 +407,16 @@ constexpr std::uint64_t load_le64(const char* bytes) noexcept {
     return word;
 }
 
+// `word` as eight little-endian bytes at `bytes`: one store on a
+// little-endian machine, shifts otherwise and in constant evaluation.
+constexpr void store_le64(char* bytes, std::uint64_t word) noexcept {
+    if (std::endian::native == std::endian::little && !std::is_constant_evaluated()) {
+        std::memcpy(bytes, &word, sizeof word);
+        return;
+    }
+    for (int i = 0; i < 8; ++i) bytes[i] = static_cast<char>(word >> (8 * i));
+}
+
 // A 128-bit value as 16 bytes, least significant first, and back: the form in
 // which 128-bit counts cross into other code, whatever the machine's order.
 struct Bytes16 {

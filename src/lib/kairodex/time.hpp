@@ -119,16 +119,13 @@ constexpr void write_time(Out& out, Time time) noexcept {
     write_two_digits(at + 6, time.second);
     if (time.nanosecond == 0) return;
 
-    // ".fffffffff", then the fraction's trailing zeros taken back: digits 2
-    // to 9 read as one little-endian word have their '0's in the top bytes.
+    // ".fffffffff", then the fraction's trailing zeros taken back: in the word
+    // of digits 2 to 9 they are the top bytes that equal '0'.
     at[8] = '.';
-    const std::uint32_t low = time.nanosecond % 100000000;
     at[9] = static_cast<char>('0' + time.nanosecond / 100000000);
-    write_two_digits(at + 10, low / 1000000);
-    write_two_digits(at + 12, low / 10000 % 100);
-    write_two_digits(at + 14, low / 100 % 100);
-    write_two_digits(at + 16, low % 100);
-    const std::uint64_t nonzero = load_le64(at + 10) ^ 0x3030303030303030;
+    const std::uint64_t digits = eight_digits_ascii(time.nanosecond % 100000000);
+    store_le64(at + 10, digits);
+    const std::uint64_t nonzero = digits ^ 0x3030303030303030;
     out.retract(nonzero == 0 ? 8 : static_cast<std::size_t>(std::countl_zero(nonzero) / 8));
 }
 
