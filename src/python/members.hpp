@@ -1,10 +1,11 @@
 // Rows: how a class file declares its members. One row per member gives its
 // signature as Python shows it ("add_days(days)", "from_unix_timestamp(secs,
 // nanos=0)"), its docstring, the core operation and, where the operation can
-// fail, the message template. From the row come the method (or property)
-// record, the parameter table for binding (the class from the operation's
-// value type, counts and defaults from the signature), and the docstring
-// with its text-signature line, at compile time.
+// fail, the message template. From the row come the method record, the
+// parameter table for binding (the class from the operation's value type,
+// counts and defaults from the signature), and the docstring with its
+// text-signature line, at compile time. A class's fields, and with them its
+// properties, are named once in `Fields`.
 //
 //     PyMethodDef methods[] = {
 //         method<"add_days(days)", "Add days to the date.", add_days, &out_of_range>(),
@@ -195,13 +196,6 @@ PyMethodDef class_method() noexcept {
         constexpr const ParameterTable& table = Sig::template table<Value, false>;
         return {Sig::name, as_method(class_method_entry<table, operation, failure>), fast_call | METH_CLASS, docstring};
     }
-}
-
-// A read-only property: its name and the value's field.
-template <FixedString name, auto field>
-PyGetSetDef getter() noexcept {
-    using Value = typename rows::MemberOf<decltype(field)>::type;
-    return {name.c_str(), getter_entry<Value, field>, nullptr, nullptr, nullptr};
 }
 
 // The constructor: the class's signature ("Date(year, month, day)"), the core
