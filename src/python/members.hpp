@@ -29,6 +29,26 @@ namespace rows {
 // the row does not compile.
 void malformed_signature(const char* why) noexcept;
 
+// The first place at or after `from` holding one of `chars`, or the text's
+// size. (A plain loop: the library's find goes through pointer comparisons
+// that some instrumented builds cannot evaluate at compile time.)
+constexpr std::size_t find_any(std::string_view text, std::string_view chars, std::size_t from = 0) noexcept {
+    for (std::size_t i = from; i < text.size(); ++i) {
+        for (const char c : chars) {
+            if (text[i] == c) return i;
+        }
+    }
+    return text.size();
+}
+
+constexpr bool same_text(std::string_view a, std::string_view b) noexcept {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i]) return false;
+    }
+    return true;
+}
+
 // Where the parameters of a signature "name(a, b=0)" start in its text, and
 // their integer defaults.
 struct Parsed {
@@ -53,19 +73,19 @@ consteval std::int64_t parse_default(std::string_view text) {
 
 consteval Parsed parse_signature(std::string_view text) {
     Parsed parsed;
-    parsed.open = text.find('(');
-    if (parsed.open == std::string_view::npos || parsed.open == 0 || text.back() != ')') {
+    parsed.open = find_any(text, "(");
+    if (parsed.open == text.size() || parsed.open == 0 || text.back() != ')') {
         malformed_signature("a signature reads name(parameters)");
     }
     std::size_t at = parsed.open + 1;
     while (at < text.size() - 1) {
         if (parsed.count == max_parameters) malformed_signature("too many parameters");
-        const std::size_t end = text.find_first_of(",)", at);
+        const std::size_t end = find_any(text, ",)", at);
         const std::string_view piece = text.substr(at, end - at);
-        const std::size_t equals = piece.find('=');
+        const std::size_t equals = find_any(piece, "=");
         if (piece.empty() || equals == 0) malformed_signature("a parameter has a name");
         parsed.starts[parsed.count] = at;
-        if (equals != std::string_view::npos) {
+        if (equals != piece.size()) {
             parsed.defaults[parsed.count] = parse_default(piece.substr(equals + 1));
         } else if (parsed.required < parsed.count) {
             malformed_signature("parameters with defaults come last");
@@ -204,7 +224,7 @@ template <FixedString signature, auto operation, const Failure* failure = nullpt
 Constructor constructor() noexcept {
     using Value = rows::ResultClassOf<operation>;
     using Sig = rows::Signature<signature>;
-    static_assert(std::string_view(Sig::name) == class_name_of<Value>, "a constructor is named after its class");
+    static_assert(rows::same_text(Sig::name, class_name_of<Value>), "a constructor is named after its class");
     constexpr const ParameterTable& table = Sig::template table<Value, true>;
     return {rows::Docstring<signature, rows::Receiver::None, "">::chars.data(), new_entry<table, operation, failure>,
             vectorcall_entry<table, operation, failure>};
@@ -244,7 +264,7 @@ struct Fields {
     static constexpr std::string_view field_name = [] {
         const std::string_view all(Sig::names.data(), Sig::names.size());
         const std::size_t start = Sig::parsed.starts[i];
-        return all.substr(start, all.find('\0', start) - start);
+        return all.substr(start, rows::find_any(all, std::string_view("", 1), start) - start);
     }();
 };
 
