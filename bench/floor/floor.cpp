@@ -16,6 +16,7 @@
 // bytes, as sys.getsizeof reports them), all from one template. Built with
 // the benchmarks only, never installed.
 #include "convert.hpp"
+#include "entry.hpp"
 #include "instance.hpp"
 
 #include <algorithm>
@@ -80,18 +81,10 @@ std::int64_t sum(std::int64_t a, std::int64_t b) noexcept {
     return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) + static_cast<std::uint64_t>(b));
 }
 
-// PyMethodDef and PyType_Slot hold untyped function pointers.
-template <class F>
-PyCFunction as_method(F* function) noexcept {
-    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function));
-}
-
-template <class F>
-void* as_slot(F* function) noexcept {
-    return reinterpret_cast<void*>(function);
-}
-
-constexpr int fast_call = METH_FASTCALL | METH_KEYWORDS;
+// The module's own casts to the untyped pointers of method and slot records.
+using kp::as_method;
+using kp::as_slot;
+using kp::fast_call;
 
 // --- binding and conversion --------------------------------------------------
 
