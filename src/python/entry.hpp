@@ -12,7 +12,10 @@
 #include "convert.hpp"
 #include "hash_bytes.hpp"
 
+#include <cstdint>
+#include <cstring>
 #include <functional>
+#include <string_view>
 #include <tuple>
 #include <type_traits>
 #include <utility>
@@ -243,7 +246,33 @@ PyObject* getter_entry(PyObject* self, void*) noexcept {
 // Every text form is written into a fixed 128-byte buffer, then becomes a str.
 using ReprBuffer = TextBuffer<128>;
 
-PyObject* text_to_python(const ReprBuffer& buffer) noexcept;
+// The text as a str, by whatever way suits it: overflow, texts of fewer than
+// eight characters and texts that are not ASCII (which no text form is).
+PyObject* text_to_python_slowly(const ReprBuffer& buffer) noexcept;
+
+// The text as a str. A text of eight ASCII characters or more, which is
+// nearly every text form, becomes a one-byte str by a copy a word at a time
+// (the last word overlapping the one before where the length is not a
+// multiple of eight), its high bits checked on the way: no decoder, no call
+// but the allocation. Anything else goes the slow way.
+inline PyObject* text_to_python(const ReprBuffer& buffer) noexcept {
+    const std::string_view text = buffer.view();
+    if (buffer.overflowed() || text.size() < 8) return text_to_python_slowly(buffer);
+    PyObject* result = PyUnicode_New(static_cast<Py_ssize_t>(text.size()), 127);
+    if (result == nullptr) return nullptr;
+    char* to = static_cast<char*>(PyUnicode_DATA(result));
+    const auto move_word = [&](std::size_t at) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + at, sizeof word);
+        std::memcpy(to + at, &word, sizeof word);
+        return word;
+    };
+    std::uint64_t high = move_word(text.size() - 8);
+    for (std::size_t at = 0; at + 8 < text.size(); at += 8) high |= move_word(at);
+    if ((high & 0x8080808080808080) == 0) return result;
+    Py_DECREF(result);
+    return text_to_python_slowly(buffer);
+}
 
 // A writer either always succeeds or returns a Result, whose failure is
 // raised with `failure`.

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "kairodex/date.hpp"
+#include "kairodex/offset_datetime.hpp"
 #include "kairodex/time.hpp"
 #include "kairodex/utc_offset.hpp"
 
@@ -75,7 +76,7 @@ TEST(DecimalWriter, EightDigitsInLanesForEveryValue) {
 
 TEST(DecimalWriter, EdgeValuesAtSeveralWidths) {
     for (const u128 value : edge_values()) {
-        for (const int width : {1, 2, 3, 4, 19, 20, 21, 39}) {
+        for (const int width : {1, 2, 3, 4, 8, 9, 15, 16, 17, 19, 20, 21, 39}) {
             EXPECT_EQ(written([&](auto& out) { put_unsigned(out, value, width); }), reference_decimal(value, width))
                 << "width " << width;
         }
@@ -138,4 +139,70 @@ TEST(FixedLayoutWriters, OffsetsBothWays) {
                       magnitude % 3600 / 60);
         EXPECT_EQ(written([&](auto& out) { write_offset(out, UtcOffset{seconds}); }), expected);
     }
+}
+
+TEST(FixedLayoutWriters, ClockWordForEveryTwoDigitField) {
+    // The lanes take any value below 100, not only valid clock fields.
+    char expected[16];
+    int mismatches = 0;
+    for (unsigned hour = 0; hour < 100; ++hour) {
+        for (unsigned minute = 0; minute < 100; ++minute) {
+            for (unsigned second = 0; second < 100; ++second) {
+                std::snprintf(expected, sizeof expected, "%02u:%02u:%02u", hour, minute, second);
+                char actual[8];
+                store_le64(actual, clock_ascii(hour, minute, second));
+                mismatches += std::string(actual, 8) != expected;
+            }
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+}
+
+TEST(FixedLayoutWriters, ReadingsMatchTheirFieldByFieldForm) {
+    // Readings of the four-digit years have their own fixed layout; written
+    // field by field they must come out the same, fraction lengths, offsets
+    // and 'Z' included.
+    std::mt19937_64 random(7);
+    for (int i = 0; i < 50000; ++i) {
+        const int length = static_cast<int>(random() % 10);
+        std::uint32_t scale = 1;
+        for (int k = length; k < 9; ++k) scale *= 10;
+        const DateTime value{Date{static_cast<std::int32_t>(random() % 10000), static_cast<month_t>(1 + random() % 12),
+                                  static_cast<day_t>(1 + random() % 28)},
+                             Time{static_cast<std::uint8_t>(random() % 24), static_cast<std::uint8_t>(random() % 60),
+                                  static_cast<std::uint8_t>(random() % 60),
+                                  static_cast<std::uint32_t>(random() % (1000000000 / scale)) * scale}};
+        const UtcOffset offset{
+            static_cast<std::int32_t>(random() % 3) == 0 ? 0 : static_cast<std::int32_t>(random() % 100000) - 50000};
+        const std::string fields = written([&](auto& out) {
+            write_date(out, value.date);
+            out.put('T');
+            write_time(out, value.time);
+        });
+        EXPECT_EQ(written([&](auto& out) { write_datetime(out, value); }), fields + "Z");
+        const std::string zone = is_utc(offset) ? "Z" : written([&](auto& out) { write_offset(out, offset); });
+        EXPECT_EQ(written([&](auto& out) { write_local_with_offset(out, value, offset); }), fields + zone);
+    }
+}
+
+TEST(FixedLayoutWriters, TextsEndingAtTheLastByteOfTheBuffer) {
+    // The writers store whole words past the text; a text that fits exactly
+    // is written whole, one byte less marks the buffer and writes nothing.
+    const DateTime value{Date{2024, 6, 1}, Time{12, 30, 45, 123456000}};
+    const std::string text = "2024-06-01T12:30:45.123456+02:00";
+    const auto fill_then_write = [&](auto& out) {
+        while (out.view().size() + text.size() < out.capacity) out.put('x');
+        write_local_with_offset(out, value, UtcOffset{7200});
+        return std::string(out.view());
+    };
+    TextBuffer<64> exact;
+    EXPECT_EQ(fill_then_write(exact), std::string(64 - text.size(), 'x') + text);
+    EXPECT_FALSE(exact.overflowed());
+    TextBuffer<64> short_by_one;
+    short_by_one.put('y');
+    while (short_by_one.view().size() + text.size() < short_by_one.capacity + 1) short_by_one.put('x');
+    const std::string before(short_by_one.view());
+    write_local_with_offset(short_by_one, value, UtcOffset{7200});
+    EXPECT_TRUE(short_by_one.overflowed());
+    EXPECT_EQ(short_by_one.view(), before);
 }

@@ -337,19 +337,25 @@ constexpr Result<Date> parse_date(std::string_view text) noexcept {
     return impl::parse_date_general(text);
 }
 
+namespace impl {
+
+// "YYYY-MM-" for a date of the years 0 to 9999, as a little-endian word.
+constexpr std::uint64_t year_month_ascii(Date date) noexcept {
+    const auto year = static_cast<unsigned>(date.year);
+    return two_digit_lanes(year / 100 | std::uint64_t{year % 100} << 16 | std::uint64_t{date.month} << 40,
+                           0x00000F00000F000F, 0x2D30302D30303030);
+}
+
+}  // namespace impl
+
 // The year padded to four characters (the sign counted among them), then
 // "-MM-DD": "0005-01-01", "-001-12-31", "12345-06-07".
 template <class Out>
 constexpr void write_date(Out& out, Date date) noexcept {
     if (date.year >= 0 && date.year <= 9999) {  // nearly every date: "YYYY-MM-DD" at fixed places
         if (char* at = out.extend(10)) {
-            const auto year = static_cast<unsigned>(date.year);
-            write_two_digits(at, year / 100);
-            write_two_digits(at + 2, year % 100);
-            at[4] = '-';
-            write_two_digits(at + 5, date.month);
-            at[7] = '-';
-            write_two_digits(at + 8, date.day);
+            store_le64(at, impl::year_month_ascii(date));
+            store_le64(at + 8, two_digit_lanes(date.day, 0x0F, 0x3030));
         }
         return;
     }

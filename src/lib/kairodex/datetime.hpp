@@ -183,12 +183,70 @@ constexpr Result<DateTime> parse_datetime(std::string_view text) noexcept {
     return impl::parse_datetime_general(text);
 }
 
-// "2024-06-01T07:30:00Z"; at most 37 characters.
+namespace impl {
+
+// A reading of the years 0 to 9999, "YYYY-MM-DDTHH:MM:SS" and the fraction
+// when there is one, has a fixed layout: four little-endian words, of which
+// the text is the first `length` bytes.
+constexpr bool has_fixed_reading(DateTime value) noexcept { return value.date.year >= 0 && value.date.year <= 9999; }
+
+struct FixedReading {
+    std::uint64_t words[4];
+    std::size_t length;
+};
+
+constexpr FixedReading fixed_reading(DateTime value) noexcept {
+    const Time time = value.time;
+    // "YYYY-MM-", "DDTHH:MM", then ":SS" and the fraction's first five
+    // characters, then its last five.
+    FixedReading reading{
+        {year_month_ascii(value.date),
+         two_digit_lanes(value.date.day | std::uint64_t{time.hour} << 24 | std::uint64_t{time.minute} << 48,
+                         0x000F00000F00000F, 0x30303A3030543030),
+         two_digit_lanes(std::uint64_t{time.second} << 8, 0x0F00, 0x30303A), 0},
+        19};
+    if (time.nanosecond != 0) {
+        const Fraction fraction = fraction_ascii(time.nanosecond);
+        reading.words[2] |= fraction.first << 24;
+        reading.words[3] = fraction.first >> 40 | fraction.second << 24;
+        reading.length = 20 + fraction.width;
+    }
+    return reading;
+}
+
+// Stores the words at `at`: up to 13 bytes past the text, which the text
+// buffer's slack takes.
+constexpr void store_fixed_reading(char* at, const FixedReading& reading) noexcept {
+    for (std::size_t i = 0; i < 4; ++i) store_le64(at + 8 * i, reading.words[i]);
+}
+
+}  // namespace impl
+
+namespace impl {
+
+// Any reading, field by field; out of line, so that the fixed layout inlines
+// into its callers.
 template <class Out>
-constexpr void write_datetime(Out& out, DateTime value) noexcept {
+KAIRODEX_NOINLINE constexpr void write_reading_general(Out& out, DateTime value) noexcept {
     write_date(out, value.date);
     out.put('T');
     write_time(out, value.time);
+}
+
+}  // namespace impl
+
+// "2024-06-01T07:30:00Z"; at most 37 characters.
+template <class Out>
+constexpr void write_datetime(Out& out, DateTime value) noexcept {
+    if (impl::has_fixed_reading(value)) {
+        const impl::FixedReading reading = impl::fixed_reading(value);
+        if (char* at = out.extend(reading.length + 1)) {
+            impl::store_fixed_reading(at, reading);
+            at[reading.length] = 'Z';
+        }
+        return;
+    }
+    impl::write_reading_general(out, value);
     out.put('Z');
 }
 

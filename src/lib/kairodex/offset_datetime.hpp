@@ -107,9 +107,19 @@ constexpr Duration difference(OffsetDateTime a, OffsetDateTime b) noexcept { ret
 // zero offset.
 template <class Out>
 constexpr void write_local_with_offset(Out& out, DateTime local, UtcOffset offset) noexcept {
-    write_date(out, local.date);
-    out.put('T');
-    write_time(out, local.time);
+    if (impl::has_fixed_reading(local)) {
+        const impl::FixedReading reading = impl::fixed_reading(local);
+        if (char* at = out.extend(reading.length + (is_utc(offset) ? 1 : 6))) {
+            impl::store_fixed_reading(at, reading);
+            if (is_utc(offset)) {
+                at[reading.length] = 'Z';
+            } else {
+                store_le64(at + reading.length, offset_ascii(offset));
+            }
+        }
+        return;
+    }
+    impl::write_reading_general(out, local);
     if (is_utc(offset)) {
         out.put('Z');
     } else {

@@ -18,6 +18,7 @@ template <std::size_t Capacity>
 class TextBuffer {
   public:
     static constexpr std::size_t capacity = Capacity;
+    static constexpr std::size_t slack = 16;
 
     constexpr void put(char c) noexcept {
         if (size_ < Capacity) {
@@ -32,7 +33,9 @@ class TextBuffer {
     }
 
     // Room for `count` more characters, which the caller writes in place; null,
-    // with the buffer marked as overflowed, where they do not fit.
+    // with the buffer marked as overflowed, where they do not fit. The caller
+    // may store whole words that run up to `slack` bytes past the room it
+    // asked for: those bytes are storage, never text.
     constexpr char* extend(std::size_t count) noexcept {
         if (count > Capacity - size_) {
             overflowed_ = true;
@@ -43,14 +46,13 @@ class TextBuffer {
         return at;
     }
 
-    // Gives back the last `count` characters of an extend that were not needed.
-    constexpr void retract(std::size_t count) noexcept { size_ -= count; }
-
     constexpr bool overflowed() const noexcept { return overflowed_; }
     constexpr std::string_view view() const noexcept { return {data_, size_}; }
 
   private:
-    char data_[Capacity];  // only the first size_ bytes are ever read, so never cleared
+    // Only the first size_ bytes are text, so the storage is never cleared;
+    // the slack past the capacity takes the ends of the writers' words.
+    char data_[Capacity + slack];
     std::size_t size_ = 0;
     bool overflowed_ = false;
 };
@@ -87,6 +89,41 @@ constexpr std::uint64_t eight_digits_ascii(std::uint32_t value) noexcept {
     const std::uint64_t pairs = high_pairs | (halves - 100 * high_pairs) << 16;
     const std::uint64_t tens = (pairs * 103) >> 10 & 0x000F000F000F000F;
     return (tens | (pairs - 10 * tens) << 8) + 0x3030303030303030;
+}
+
+// Two ASCII digits for each value below 100 in `values`, each value in a lane
+// of its own whose lowest byte `tens` marks (0x0F there): the tens replace the
+// value (y / 10 as y * 103 >> 10, exact for y < 100), the units go into the
+// byte above, and `frame` adds the '0's and whatever stands between the
+// fields. Lanes must lie 16 bits or more apart, so that no product reaches
+// the next one.
+constexpr std::uint64_t two_digit_lanes(std::uint64_t values, std::uint64_t tens_mask, std::uint64_t frame) noexcept {
+    const std::uint64_t tens = (values * 103) >> 10 & tens_mask;
+    return (tens | (values - 10 * tens) << 8) + frame;
+}
+
+// "HH:MM:SS" for three values below 100 as a little-endian word.
+constexpr std::uint64_t clock_ascii(unsigned hour, unsigned minute, unsigned second) noexcept {
+    return two_digit_lanes(hour | std::uint64_t{minute} << 24 | std::uint64_t{second} << 48, 0x000F00000F00000F,
+                           0x30303A30303A3030);
+}
+
+// ".fffffffff", a nanosecond count below 10^9 as a fraction of nine digits,
+// in two little-endian words: '.', the first digit and six more, then two;
+// `width` is the number of digits left once the trailing zeros are taken
+// off (1 to 9 for a count above zero). In the word of digits 2 to 9 the
+// trailing zeros are the top bytes that equal '0'.
+struct Fraction {
+    std::uint64_t first, second;
+    std::size_t width;
+};
+
+constexpr Fraction fraction_ascii(std::uint32_t nanoseconds) noexcept {
+    const std::uint64_t digits = eight_digits_ascii(nanoseconds % 100000000);
+    const std::uint64_t nonzero = digits ^ 0x3030303030303030;
+    const int trailing_zeros = nonzero == 0 ? 8 : std::countl_zero(nonzero) / 8;
+    return {'.' | std::uint64_t{'0' + nanoseconds / 100000000} << 8 | digits << 16, digits >> 48,
+            static_cast<std::size_t>(9 - trailing_zeros)};
 }
 
 // Writes the decimal digits of `value`, at least `width` of them (zeros on the
@@ -137,6 +174,28 @@ constexpr int decimal_width(std::uint64_t value) noexcept {
     return guess + ((value | 1) >= powers_of_ten[guess]);
 }
 
+// Writes `value` (below 10^16) in decimal, padded on the left with zeros to
+// `width` digits (at most 16): all sixteen digits are made in two words, in
+// lanes, which no chain of divisions delays, and the last of them stored.
+template <class Out>
+constexpr void write_sixteen_digits(Out& out, std::uint64_t value, int width) noexcept {
+    const int count = std::max(decimal_width(value), width);
+    char* at = out.extend(static_cast<std::size_t>(count));
+    if (at == nullptr) return;
+    // The digits are the bytes of `high` then those of `low`; the text is
+    // their last `count`, stored in whole words (the buffer's slack takes
+    // what runs past it).
+    const std::uint64_t high = eight_digits_ascii(static_cast<std::uint32_t>(value / 100000000));
+    const std::uint64_t low = eight_digits_ascii(static_cast<std::uint32_t>(value % 100000000));
+    if (count <= 8) {
+        store_le64(at, low >> (8 * (8 - count)));
+        return;
+    }
+    const int skipped = 8 * (16 - count);  // bits of `high` before the text, 0 to 56
+    store_le64(at, skipped == 0 ? high : high >> skipped | low << (64 - skipped));
+    store_le64(at + count - 8, low);
+}
+
 // Writes `value` in decimal, padded on the left with zeros to `width` digits
 // (at most 39), straight into the buffer. A value beyond 64 bits is first
 // split by 10^19 into pieces of 19 digits (two at most, 2^128 having 39
@@ -145,6 +204,10 @@ template <class Out>
 constexpr void put_unsigned(Out& out, u128 value, int width = 1) noexcept {
     if (width == 2 && value < 100) {
         if (char* at = out.extend(2)) write_two_digits(at, static_cast<unsigned>(value));
+        return;
+    }
+    if (value < 10000000000000000 && width <= 16) {
+        write_sixteen_digits(out, static_cast<std::uint64_t>(value), width);
         return;
     }
     constexpr std::uint64_t ten_to_19 = 10000000000000000000u;

@@ -110,23 +110,17 @@ constexpr Result<Time> parse_time(std::string_view text) noexcept {
 // the nanosecond is not zero: "12:30:45.5", "01:02:03.00000012".
 template <class Out>
 constexpr void write_time(Out& out, Time time) noexcept {
-    char* at = out.extend(time.nanosecond == 0 ? 8 : 18);
-    if (at == nullptr) return;
-    write_two_digits(at, time.hour);
-    at[2] = ':';
-    write_two_digits(at + 3, time.minute);
-    at[5] = ':';
-    write_two_digits(at + 6, time.second);
-    if (time.nanosecond == 0) return;
-
-    // ".fffffffff", then the fraction's trailing zeros taken back: in the word
-    // of digits 2 to 9 they are the top bytes that equal '0'.
-    at[8] = '.';
-    at[9] = static_cast<char>('0' + time.nanosecond / 100000000);
-    const std::uint64_t digits = eight_digits_ascii(time.nanosecond % 100000000);
-    store_le64(at + 10, digits);
-    const std::uint64_t nonzero = digits ^ 0x3030303030303030;
-    out.retract(nonzero == 0 ? 8 : static_cast<std::size_t>(std::countl_zero(nonzero) / 8));
+    const std::uint64_t clock = clock_ascii(time.hour, time.minute, time.second);
+    if (time.nanosecond == 0) {
+        if (char* at = out.extend(8)) store_le64(at, clock);
+        return;
+    }
+    const Fraction fraction = fraction_ascii(time.nanosecond);
+    if (char* at = out.extend(9 + fraction.width)) {
+        store_le64(at, clock);
+        store_le64(at + 8, fraction.first);
+        store_le64(at + 16, fraction.second);
+    }
 }
 
 }  // namespace kairodex

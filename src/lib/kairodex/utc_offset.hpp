@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "kairodex/calendar_error.hpp"
+#include "kairodex/portable.hpp"
 #include "kairodex/text_buffer.hpp"
 
 namespace kairodex {
@@ -38,17 +39,19 @@ constexpr bool is_utc(UtcOffset offset) noexcept { return offset.seconds == 0; }
 
 // "+HH:MM" / "-HH:MM". Seconds that do not make a whole minute are not shown,
 // and a negative offset of under a minute keeps its sign: -30 is "-00:00".
-template <class Out>
-constexpr void write_offset(Out& out, UtcOffset offset) noexcept {
+// Offsets stay below 100 hours, so "+HH:MM" has a fixed layout: one
+// little-endian word, of which the text is the low six bytes.
+constexpr std::uint64_t offset_ascii(UtcOffset offset) noexcept {
     const std::uint32_t magnitude = offset.seconds >= 0 ? static_cast<std::uint32_t>(offset.seconds)
                                                         : 0u - static_cast<std::uint32_t>(offset.seconds);
-    // Offsets stay below 100 hours, so "+HH:MM" has a fixed layout.
-    if (char* at = out.extend(6)) {
-        at[0] = offset.seconds >= 0 ? '+' : '-';
-        write_two_digits(at + 1, magnitude / 3600);
-        at[3] = ':';
-        write_two_digits(at + 4, magnitude % 3600 / 60);
-    }
+    const std::uint64_t sign = offset.seconds >= 0 ? '+' : '-';
+    return two_digit_lanes(std::uint64_t{magnitude / 3600} << 8 | std::uint64_t{magnitude % 3600 / 60} << 32,
+                           0x0000000F00000F00, 0x30303A303000 | sign);
+}
+
+template <class Out>
+constexpr void write_offset(Out& out, UtcOffset offset) noexcept {
+    if (char* at = out.extend(6)) store_le64(at, offset_ascii(offset));
 }
 
 }  // namespace kairodex
