@@ -334,7 +334,9 @@ int create_type() noexcept {
 int module_exec(PyObject* module) noexcept {
     if (create_type<value24>() < 0 || create_type<value32>() < 0 || create_type<value40>() < 0) return -1;
     for (int n = 0; n < 7; ++n) {
-        if (kept_objects[n] == nullptr && (kept_objects[n] = make<value24>(n)) == nullptr) return -1;
+        if (kept_objects[n] != nullptr) continue;
+        if ((kept_objects[n] = make<value24>(n)) == nullptr) return -1;
+        PyUnstable_SetImmortal(kept_objects[n]);  // as the weekdays are
     }
     for (PyTypeObject* type : types) {
         if (PyModule_AddType(module, type) < 0) return -1;

@@ -18,17 +18,27 @@ PyMethodDef methods[] = {
     {},
 };
 
+// The seven weekdays, made once with their class. Once all seven are in its
+// dictionary, nothing of the class's set-up can fail any more, and each,
+// referred to by the dictionary alone, is made immortal: they live as long
+// as the class does in any case, and handing one out (weekday()) then writes
+// no reference count, which would otherwise cost more than the call's own
+// work. Where the interpreter declines, they stay ordinary objects. The
+// module keeps a reference of its own either way.
 int add_class_attributes(PyTypeObject* type) noexcept {
     PyObject* created[7] = {};
     for (std::uint8_t n = 0; n < 7; ++n) {
-        created[n] = new_instance(type, Weekday{n});
-        if (created[n] == nullptr ||
-            PyObject_SetAttrString(reinterpret_cast<PyObject*>(type), attribute_names[n], created[n]) < 0) {
-            for (PyObject* object : created) Py_XDECREF(object);
-            return -1;
-        }
+        PyObject* day = new_instance(type, Weekday{n});
+        if (day == nullptr) return -1;
+        const int stored = PyObject_SetAttrString(reinterpret_cast<PyObject*>(type), attribute_names[n], day);
+        Py_DECREF(day);  // the class's dictionary holds it, or it is gone
+        if (stored < 0) return -1;
+        created[n] = day;
     }
-    for (int n = 0; n < 7; ++n) weekday_objects[n] = created[n];
+    for (int n = 0; n < 7; ++n) {
+        PyUnstable_SetImmortal(created[n]);
+        weekday_objects[n] = Py_NewRef(created[n]);  // the module's own, whatever the class's dictionary does
+    }
     return 0;
 }
 
