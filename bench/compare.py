@@ -332,17 +332,28 @@ def main(argv=None):
     print(header)
     print("-" * len(header))
     speedups, net_speedups = [], []
+    # Every statement of the table is timed in the same rounds, so that a slow
+    # spell of the machine falls on one run of each rather than on all runs of
+    # one row.
+    table = {}
+    for name, ours, floor_statement, stdlib, ciso, pend in ROWS:
+        for library, statement in (("kairodex", ours), ("floor", floor_statement), ("datetime", stdlib),
+                                   ("ciso8601", ciso), ("pendulum", pend)):
+            if library == "floor":
+                present = floor is not None
+            else:
+                present = library in ("kairodex", "datetime") or available(library)
+            if statement is not None and present:
+                table.setdefault(statement)
+    timings = dict(zip(table, measure(list(table), args.repeat, target)))
     for name, ours, floor_statement, stdlib, ciso, pend in ROWS:
         row = {"name": name}
         columns = [(library, statement, width)
                    for library, statement, width in (("datetime", stdlib, 8), ("ciso8601", ciso, 6),
                                                      ("pendulum", pend, 6))]
-        timed = [statement for library, statement, _ in columns
-                 if statement is not None and (library == "datetime" or available(library))]
-        floors_timed = [floor_statement] if floor is not None else []
-        m_ours, *m_rest = measure([ours] + floors_timed + timed, args.repeat, target)
-        m_floor = m_rest.pop(0) if floors_timed else None
-        others = dict(zip(timed, m_rest))
+        m_ours = timings[ours]
+        m_floor = timings.get(floor_statement) if floor_statement is not None else None
+        others = {statement: timings[statement] for _, statement, _ in columns if statement in timings}
         row["kairodex"] = {"statement": ours, "min_ns": m_ours[0], "median_ns": m_ours[1]}
         line = f"{name:<28} {cell(m_ours)} {cell(m_floor)}"
         if m_floor is not None:
