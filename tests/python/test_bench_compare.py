@@ -7,6 +7,7 @@ this file with it importable before it times, the plain test run without it.
 
 import importlib.util
 import json
+import math
 import sys
 from pathlib import Path
 
@@ -123,6 +124,9 @@ def test_the_report_has_a_line_and_a_record_per_operation(report):
     if data["floor_module"] is None:
         assert "floor and own-cost columns are left out" in text
     else:
+        at_floor = [op["datetime"]["min_ns"] / op["floor"]["min_ns"] for op in data["operations"]]
+        assert data["geometric_mean_speedup_at_floor"] == pytest.approx(
+            math.exp(sum(map(math.log, at_floor)) / len(at_floor)))
         largest = [entry["own_cost_ns"] for entry in data["largest_own_costs"]]
         assert largest == sorted(largest, reverse=True)
         assert largest[0] == max(op["own_cost_ns"] for op in data["operations"])
