@@ -131,6 +131,27 @@ TEST(AddDays, OverflowAndRange) {
     EXPECT_EQ(*add_days({2024, 3, 1}, -1), (Date{2024, 2, 29}));
 }
 
+TEST(AddDays, ShortStepsAgreeWithTheDayCount) {
+    // Steps that stay within the days 1 to 28 change the day alone; every
+    // other step goes through the day count. Both must give the count's
+    // answer, at month and year ends, in leap Februaries and at the range's
+    // ends, and for steps so large that the day plus the step wraps 64 bits.
+    for (const Date start : {Date{2024, 2, 1}, Date{2023, 2, 28}, Date{2024, 2, 29}, Date{1999, 12, 31},
+                             Date{2000, 1, 1}, Date{INT32_MIN, 1, 1}, Date{INT32_MAX, 12, 31}}) {
+        for (std::int64_t step = -40; step <= 40; ++step) {
+            const Result<Date> counted = from_days_since_unix_epoch(days_since_unix_epoch(start) + step);
+            const Result<Date> added = add_days(start, step);
+            ASSERT_EQ(static_cast<bool>(added), static_cast<bool>(counted)) << step;
+            if (counted) {
+                ASSERT_EQ(*added, *counted) << step;
+            }
+        }
+        for (const std::int64_t step : {INT64_MIN, INT64_MIN + 1, INT64_MAX - 1, INT64_MAX}) {
+            EXPECT_FALSE(add_days(start, step)) << step;
+        }
+    }
+}
+
 TEST(Weekday, KnownDays) {
     EXPECT_EQ(weekday({1970, 1, 1}).number, 3);
     EXPECT_EQ(weekday({1969, 12, 31}).number, 2);

@@ -223,6 +223,12 @@ constexpr std::uint64_t calendar_order(Date date) noexcept {
 }
 
 constexpr Result<Date> add_days(Date date, std::int64_t days) noexcept {
+    // A step that lands on the days 1 to 28, which every month has, changes
+    // the day alone: no day count either way. (The sum is taken modulo 2^64;
+    // a true sum outside 0 ..= 27 cannot wrap into that range.)
+    if (const std::uint64_t day = static_cast<std::uint64_t>(days) + date.day - 1; day < 28) {
+        return Date{date.year, date.month, static_cast<day_t>(day + 1)};
+    }
     std::int64_t sum = 0;
     if (add_overflow(days_since_unix_epoch(date), days, &sum)) {
         return CalendarError::OutOfRange;
