@@ -92,8 +92,8 @@ constexpr std::uint64_t eight_digits_ascii(std::uint32_t value) noexcept {
 }
 
 // Two ASCII digits for each value below 100 in `values`, each value in a lane
-// of its own whose lowest byte `tens` marks (0x0F there): the tens replace the
-// value (y / 10 as y * 103 >> 10, exact for y < 100), the units go into the
+// of its own whose lowest byte `tens_mask` marks (0x0F there): the tens replace
+// the value (y / 10 as y * 103 >> 10, exact for y < 100), the units go into the
 // byte above, and `frame` adds the '0's and whatever stands between the
 // fields. Lanes must lie 16 bits or more apart, so that no product reaches
 // the next one.
