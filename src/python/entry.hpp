@@ -246,6 +246,15 @@ PyObject* getter_entry(PyObject* self, void*) noexcept {
 // Every text form is written into a fixed 128-byte buffer, then becomes a str.
 using ReprBuffer = TextBuffer<128>;
 
+// Moves the `Word` at `from + at` to `to + at` and returns it.
+template <class Word>
+Word move_word(char* to, const char* from, std::size_t at) noexcept {
+    Word word;
+    std::memcpy(&word, from + at, sizeof word);
+    std::memcpy(to + at, &word, sizeof word);
+    return word;
+}
+
 // The text as a str, by whatever way suits it: overflow, texts of fewer than
 // eight characters and texts that are not ASCII (which no text form is).
 PyObject* text_to_python_slowly(const ReprBuffer& buffer) noexcept;
@@ -261,14 +270,8 @@ inline PyObject* text_to_python(const ReprBuffer& buffer) noexcept {
     PyObject* result = PyUnicode_New(static_cast<Py_ssize_t>(text.size()), 127);
     if (result == nullptr) return nullptr;
     char* to = static_cast<char*>(PyUnicode_DATA(result));
-    const auto move_word = [&](std::size_t at) {
-        std::uint64_t word;
-        std::memcpy(&word, text.data() + at, sizeof word);
-        std::memcpy(to + at, &word, sizeof word);
-        return word;
-    };
-    std::uint64_t high = move_word(text.size() - 8);
-    for (std::size_t at = 0; at + 8 < text.size(); at += 8) high |= move_word(at);
+    std::uint64_t high = move_word<std::uint64_t>(to, text.data(), text.size() - 8);
+    for (std::size_t at = 0; at + 8 < text.size(); at += 8) high |= move_word<std::uint64_t>(to, text.data(), at);
     if ((high & 0x8080808080808080) == 0) return result;
     Py_DECREF(result);
     return text_to_python_slowly(buffer);

@@ -7,14 +7,6 @@ namespace kairodex::python {
 
 namespace {
 
-template <class Word>
-Word move_word(char* to, const char* from, std::size_t at) noexcept {
-    Word word;
-    std::memcpy(&word, from + at, sizeof word);
-    std::memcpy(to + at, &word, sizeof word);
-    return word;
-}
-
 // Copies `size` bytes, 2 to 7, in two overlapping words; returns whether
 // every byte was ASCII.
 bool copy_short_ascii(char* to, const char* from, std::size_t size) noexcept {

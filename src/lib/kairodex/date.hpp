@@ -94,13 +94,14 @@ constexpr Result<Date> make_date(year_t year, month_t month, day_t day) noexcept
 // Day counts since 1970-01-01
 // ---------------------------------------------------------------------------
 
-// Days from 1970-01-01 to `date`, negative before it. January and February
-// count as months 13 and 14 of the year before, so leap days fall at the end
-// of the shifted year.
 // Days from 1 March to the first of each month in the shifted year, indexed
 // by the civil month (16 entries, so that any byte masked to four bits stays
 // inside). At namespace scope, so that no call builds it on its stack.
 inline constexpr std::uint16_t days_from_march[16] = {0, 306, 337, 0, 31, 61, 92, 122, 153, 184, 214, 245, 275};
+
+// Days from 1970-01-01 to `date`, negative before it. January and February
+// count as months 13 and 14 of the year before, so leap days fall at the end
+// of the shifted year.
 
 constexpr std::int64_t days_since_unix_epoch(Date date) noexcept {
     const std::uint32_t jan_feb = date.month <= 2 ? 1 : 0;

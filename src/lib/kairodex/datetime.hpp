@@ -14,6 +14,7 @@
 #include "kairodex/portable.hpp"
 #include "kairodex/text_buffer.hpp"
 #include "kairodex/time.hpp"
+#include "kairodex/utc_offset.hpp"
 
 namespace kairodex {
 
@@ -220,10 +221,6 @@ constexpr void store_fixed_reading(char* at, const FixedReading& reading) noexce
     for (std::size_t i = 0; i < 4; ++i) store_le64(at + 8 * i, reading.words[i]);
 }
 
-}  // namespace impl
-
-namespace impl {
-
 // Any reading, field by field; out of line, so that the fixed layout inlines
 // into its callers.
 template <class Out>
@@ -235,19 +232,34 @@ KAIRODEX_NOINLINE constexpr void write_reading_general(Out& out, DateTime value)
 
 }  // namespace impl
 
-// "2024-06-01T07:30:00Z"; at most 37 characters.
+// A local reading and its offset: "2024-06-01T09:30:00+02:00", with "Z" for a
+// zero offset.
 template <class Out>
-constexpr void write_datetime(Out& out, DateTime value) noexcept {
-    if (impl::has_fixed_reading(value)) {
-        const impl::FixedReading reading = impl::fixed_reading(value);
-        if (char* at = out.extend(reading.length + 1)) {
+constexpr void write_local_with_offset(Out& out, DateTime local, UtcOffset offset) noexcept {
+    if (impl::has_fixed_reading(local)) {
+        const impl::FixedReading reading = impl::fixed_reading(local);
+        if (char* at = out.extend(reading.length + (is_utc(offset) ? 1 : 6))) {
             impl::store_fixed_reading(at, reading);
-            at[reading.length] = 'Z';
+            if (is_utc(offset)) {
+                at[reading.length] = 'Z';
+            } else {
+                store_le64(at + reading.length, offset_ascii(offset));
+            }
         }
         return;
     }
-    impl::write_reading_general(out, value);
-    out.put('Z');
+    impl::write_reading_general(out, local);
+    if (is_utc(offset)) {
+        out.put('Z');
+    } else {
+        write_offset(out, offset);
+    }
+}
+
+// "2024-06-01T07:30:00Z"; at most 37 characters.
+template <class Out>
+constexpr void write_datetime(Out& out, DateTime value) noexcept {
+    write_local_with_offset(out, value, UtcOffset{0});
 }
 
 }  // namespace kairodex

@@ -103,30 +103,6 @@ constexpr Duration difference(OffsetDateTime a, OffsetDateTime b) noexcept { ret
 // Text
 // ---------------------------------------------------------------------------
 
-// A local reading and its offset: "2024-06-01T09:30:00+02:00", with "Z" for a
-// zero offset.
-template <class Out>
-constexpr void write_local_with_offset(Out& out, DateTime local, UtcOffset offset) noexcept {
-    if (impl::has_fixed_reading(local)) {
-        const impl::FixedReading reading = impl::fixed_reading(local);
-        if (char* at = out.extend(reading.length + (is_utc(offset) ? 1 : 6))) {
-            impl::store_fixed_reading(at, reading);
-            if (is_utc(offset)) {
-                at[reading.length] = 'Z';
-            } else {
-                store_le64(at + reading.length, offset_ascii(offset));
-            }
-        }
-        return;
-    }
-    impl::write_reading_general(out, local);
-    if (is_utc(offset)) {
-        out.put('Z');
-    } else {
-        write_offset(out, offset);
-    }
-}
-
 // Writes the local reading and returns it, or writes nothing and returns
 // OutOfRange when the local reading lies beyond the representable years.
 template <class Out>
