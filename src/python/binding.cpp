@@ -47,6 +47,13 @@ bool missing_arguments(const ParameterTable& t, const BoundArguments& bound) noe
 
 // Places one keyword argument; false with TypeError set.
 bool bind_keyword(const ParameterTable& t, PyObject* name, PyObject* value, BoundArguments& bound) noexcept {
+    // Only a dictionary handed to the constructor as it is (type.__call__,
+    // Date.__new__) can hold other keys; the interpreter says the same of
+    // Date(**{1: 2}).
+    if (!PyUnicode_Check(name)) {
+        PyErr_SetString(PyExc_TypeError, "keywords must be strings");
+        return false;
+    }
     Py_ssize_t size = 0;
     const char* text = PyUnicode_AsUTF8AndSize(name, &size);
     if (text == nullptr) {

@@ -27,9 +27,28 @@ struct BoundArguments {
     PyObject* slots[max_parameters] = {};
 };
 
+// Strong references to bound arguments for as long as it lives. The tuple and
+// dictionary form borrows its arguments from the keyword dictionary, which
+// code run while an earlier argument converts (its __index__) can reach and
+// empty; the vectorcall form's arguments belong to the caller throughout.
+class HeldArguments {
+  public:
+    explicit HeldArguments(const BoundArguments& bound) noexcept : bound_(bound) {
+        for (PyObject* object : bound_.slots) Py_XINCREF(object);
+    }
+    ~HeldArguments() {
+        for (PyObject* object : bound_.slots) Py_XDECREF(object);
+    }
+    HeldArguments(const HeldArguments&) = delete;
+    HeldArguments& operator=(const HeldArguments&) = delete;
+
+  private:
+    const BoundArguments& bound_;
+};
+
 // The vectorcall form, every case. False with TypeError set on a signature error.
-bool bind_any_arguments(const ParameterTable& table, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
-                        BoundArguments& bound) noexcept;
+KAIRODEX_SLOW_PATH bool bind_any_arguments(const ParameterTable& table, PyObject* const* args, Py_ssize_t nargs,
+                                           PyObject* kwnames, BoundArguments& bound) noexcept;
 
 // The vectorcall form. A call with no keywords and an accepted number of
 // positional arguments, nearly every call, needs no checks and is bound inline.
@@ -44,9 +63,10 @@ inline bool bind_arguments(const ParameterTable& table, PyObject* const* args, P
 }
 
 // The tuple/dictionary form of constructors; the same rules and messages.
-bool bind_arguments(const ParameterTable& table, PyObject* args, PyObject* kwargs, BoundArguments& bound) noexcept;
+KAIRODEX_SLOW_PATH bool bind_arguments(const ParameterTable& table, PyObject* args, PyObject* kwargs,
+                                       BoundArguments& bound) noexcept;
 
 // Attaches the note "while processing '{}'" to the pending exception.
-void add_parameter_note(const char* parameter) noexcept;
+KAIRODEX_SLOW_PATH void add_parameter_note(const char* parameter) noexcept;
 
 }  // namespace kairodex::python

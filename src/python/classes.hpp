@@ -23,6 +23,15 @@
 #include "kairodex/time.hpp"
 #include "kairodex/utc_offset.hpp"
 
+// Marks the frame's out-of-line slow paths (keyword binding, conversions
+// beyond the common cases, error paths): the compiler places them apart
+// from the entries, so that a change to one moves no entry.
+#if defined(__GNUC__) || defined(__clang__)
+#define KAIRODEX_SLOW_PATH __attribute__((cold))
+#else
+#define KAIRODEX_SLOW_PATH
+#endif
+
 namespace kairodex::python {
 
 // A string literal as a template argument: names, signatures and docstrings

@@ -9,10 +9,15 @@ constexpr const char long_overflow[] = "Python int too large to convert to C lon
 constexpr const char integral_overflow[] = "out of range integral type conversion attempted";
 
 // CPython's conversion to a 32-bit C long, with the same texts on every
-// platform: a value outside the 32-bit range (beyond 64 bits included) gets
-// the C long overflow text, whatever the wider conversion said.
+// platform: an int outside the 32-bit range (beyond 64 bits included) gets
+// the C long overflow text, whatever the wider conversion said. An object's
+// own __index__ runs first, so that what it raises, an OverflowError
+// included, reaches the caller as it was raised.
 bool to_long32(PyObject* object, long long& out) noexcept {
-    long long value = PyLong_AsLongLong(object);
+    PyObject* index = PyLong_Check(object) ? Py_NewRef(object) : PyNumber_Index(object);
+    if (index == nullptr) return false;
+    long long value = PyLong_AsLongLong(index);
+    Py_DECREF(index);
     if (value == -1 && PyErr_Occurred()) {
         if (!PyErr_ExceptionMatches(PyExc_OverflowError)) return false;
         PyErr_SetString(PyExc_OverflowError, long_overflow);

@@ -14,13 +14,13 @@
 namespace kairodex::python {
 
 // Every case, with CPython's own conversions and messages.
-bool convert_any(PyObject* object, std::uint8_t& out) noexcept;      // unsigned 8-bit
-bool convert_any(PyObject* object, std::int32_t& out) noexcept;      // signed 32-bit
-bool convert_any(PyObject* object, std::uint32_t& out) noexcept;     // unsigned 32-bit
-bool convert_any(PyObject* object, std::int64_t& out) noexcept;      // signed 64-bit
-bool convert_any(PyObject* object, i128& out) noexcept;              // signed 128-bit
-bool convert_any(PyObject* object, std::string_view& out) noexcept;  // text, as UTF-8
-bool convert(PyObject* object, bool& out) noexcept;                  // bool (numpy's too)
+KAIRODEX_SLOW_PATH bool convert_any(PyObject* object, std::uint8_t& out) noexcept;      // unsigned 8-bit
+KAIRODEX_SLOW_PATH bool convert_any(PyObject* object, std::int32_t& out) noexcept;      // signed 32-bit
+KAIRODEX_SLOW_PATH bool convert_any(PyObject* object, std::uint32_t& out) noexcept;     // unsigned 32-bit
+KAIRODEX_SLOW_PATH bool convert_any(PyObject* object, std::int64_t& out) noexcept;      // signed 64-bit
+KAIRODEX_SLOW_PATH bool convert_any(PyObject* object, i128& out) noexcept;              // signed 128-bit
+KAIRODEX_SLOW_PATH bool convert_any(PyObject* object, std::string_view& out) noexcept;  // text, as UTF-8
+bool convert(PyObject* object, bool& out) noexcept;                                     // bool (numpy's too)
 
 // An int of one digit (magnitude below 2^30), read in place. Anything else,
 // int subclasses and objects with __index__ included, is left to convert_any.

@@ -210,9 +210,9 @@ PyObject* new_entry(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexce
     Entry entry;
     BoundArguments bound;
     typename Operation<decltype(operation)>::arguments values{};
-    if (!bind_arguments(table, args, kwargs, bound) || !convert_arguments<table>(bound, values)) {
-        return nullptr;
-    }
+    if (!bind_arguments(table, args, kwargs, bound)) return nullptr;
+    const HeldArguments held(bound);
+    if (!convert_arguments<table>(bound, values)) return nullptr;
     return construct<operation, failure>(type, values);
 }
 

@@ -23,7 +23,8 @@ struct Failure {
 };
 
 // Raises the failure's exception with the template filled in. Always returns null.
-PyObject* raise_failure(const Failure& failure, CalendarError error, std::string_view argument = {}) noexcept;
+KAIRODEX_SLOW_PATH PyObject* raise_failure(const Failure& failure, CalendarError error,
+                                           std::string_view argument = {}) noexcept;
 
 // What raise_panic does with the exception already set, if any, when it
 // replaces it: drops it, or first reports it through sys.unraisablehook.
@@ -34,10 +35,10 @@ enum class Pending : std::uint8_t { Drop, Report };
 // has run out), the exception already set propagates instead, or where there
 // is none, the one that creating the type raised. Always returns null, with an
 // exception set.
-PyObject* raise_panic(const char* message, Pending pending = Pending::Drop) noexcept;
+KAIRODEX_SLOW_PATH PyObject* raise_panic(const char* message, Pending pending = Pending::Drop) noexcept;
 
 // Raises TypeError "'{}' object is not an instance of '{}'" (or the None
 // form); MemoryError instead where the object's type name cannot be had.
-void raise_not_instance(PyObject* object, const char* expected) noexcept;
+KAIRODEX_SLOW_PATH void raise_not_instance(PyObject* object, const char* expected) noexcept;
 
 }  // namespace kairodex::python

@@ -44,7 +44,45 @@ int register_class(PyObject* module, ClassId id) noexcept {
     return PyModule_AddObjectRef(module, name, reinterpret_cast<PyObject*>(type));
 }
 
+// Whether the module may be set up in the running interpreter; false with
+// ImportError set where it may not. The classes are made once per process and
+// hold objects of the interpreter that made them: another interpreter sharing
+// them would share that interpreter's attribute caches and names (a method
+// found on the wrong class, a freed object). So the main interpreter alone
+// makes and registers them, and marks itself as their home in its own
+// dictionary. Refused before anything of the module is touched: every
+// sub-interpreter, isolated or legacy, and a main interpreter started again
+// after the one that made the classes was finalised (an embedding
+// application's Py_FinalizeEx, then Py_Initialize).
+bool home_interpreter() noexcept {
+    PyInterpreterState* here = PyInterpreterState_Get();
+    if (here != PyInterpreterState_Main()) {
+        PyErr_SetString(PyExc_ImportError, "module kairodex does not support loading in subinterpreters");
+        return false;
+    }
+    // Borrowed; made on first use, so null where memory ran out (with no
+    // exception set).
+    PyObject* dict = PyInterpreterState_GetDict(here);
+    if (dict == nullptr) {
+        if (!PyErr_Occurred()) PyErr_NoMemory();
+        return false;
+    }
+    constexpr const char home_key[] = "kairodex.classes";
+    PyObject* mark = nullptr;
+    const int marked = PyDict_GetItemStringRef(dict, home_key, &mark);
+    Py_XDECREF(mark);
+    if (marked != 0) return marked > 0;
+    if (classes_made()) {
+        PyErr_SetString(PyExc_ImportError,
+                        "module kairodex cannot be loaded again after the interpreter was re-initialized: its classes "
+                        "belong to the interpreter that was finalized");
+        return false;
+    }
+    return PyDict_SetItemString(dict, home_key, Py_True) == 0;
+}
+
 int module_exec(PyObject* module) noexcept {
+    if (!home_interpreter()) return -1;
     // The class list is in registration order.
     for (int index = 0; index < class_count; ++index) {
         if (register_class(module, static_cast<ClassId>(index)) < 0) return -1;

@@ -58,6 +58,14 @@ inline PyTypeObject* type_object(ClassId id) noexcept {
     return create_type_object(id);
 }
 
+// Whether any type object has been made in this process.
+inline bool classes_made() noexcept {
+    for (const auto& type : type_objects) {
+        if (type.load(std::memory_order_acquire) != nullptr) return true;
+    }
+    return false;
+}
+
 template <ValueClass Value>
 PyTypeObject* type_object() noexcept {
     return type_object(class_of<Value>);

@@ -19,7 +19,7 @@ import importlib
 import inspect
 import operator
 import sys
-from dataclasses import dataclass
+from dataclasses import dataclass, replace
 
 from kairodex import Date, DateTime, Duration, OffsetDateTime, Time, UtcOffset, Weekday
 
@@ -75,10 +75,11 @@ class Member:
     params: tuple = ()
     on: object = None  # the value a method, getter or operator is called on
     doc: str = None  # a method's docstring after its signature; a constructor's is the class's
+    through_new: bool = False  # a constructor called as type.__call__(cls, ...) calls it: through tp_new
 
     @property
     def label(self):
-        return f"{self.cls.__name__}.{self.name}"
+        return f"{self.cls.__name__}.{self.name}" + ("-through-new" if self.through_new else "")
 
     @property
     def target(self):
@@ -94,6 +95,8 @@ class Member:
         """The member used as a program uses it: Date(...), D.year, D < other ..."""
         if self.kind == OPERATOR:
             return OPERATORS[self.name](self.on, *args)
+        if self.through_new:  # an argument tuple and a keyword dictionary, not the vectorcall
+            return type.__call__(self.cls, *args, **kwargs)
         if self.kind in (GETTER, CONSTANT):
             return self.target
         return self.target(*args, **kwargs)
@@ -293,6 +296,11 @@ def members(*kinds, cls=None):
     return [m for m in MEMBERS if (not kinds or m.kind in kinds) and cls in (None, m.cls)]
 
 
+# The constructors once more, called the way type.__call__ and Date.__new__
+# call them: Date(...) takes the vectorcall, these the other entry.
+THROUGH_NEW = [replace(m, through_new=True) for m in members(CONSTRUCTOR)]
+
+
 def labels(rows):
     return [m.label for m in rows]
 
@@ -332,8 +340,8 @@ def reimport():
 
 # Every member's plain call, and each callable's arguments by keyword. Reading
 # a class attribute runs nothing of the module's: the weekdays are in TRACKED.
-MEMBER_CALLS = [(m.label, m.valid_call) for m in MEMBERS if m.kind != CONSTANT] + [
-    (f"{m.label}-keywords", m.keyword_call) for m in members(*CALLABLE) if m.params]
+MEMBER_CALLS = [(m.label, m.valid_call) for m in MEMBERS + THROUGH_NEW if m.kind != CONSTANT] + [
+    (f"{m.label}-keywords", m.keyword_call) for m in members(*CALLABLE) + THROUGH_NEW if m.params]
 
 # (label, call) Calls that take other paths than the rows' plain calls.
 VALUE_PATHS = [
@@ -348,7 +356,11 @@ VALUE_PATHS = [
 
 # (label, call, the exception it raises or None)
 ERROR_PATHS = [
-    # Binding errors, in the vectorcall and in the tuple/dictionary form
+    # Binding errors: through tp_new (an argument tuple and a keyword dictionary),
+    # a constructor's vectorcall and a method's
+    ("missing-through-new", lambda: type.__call__(Time, 1, second=1), TypeError),
+    ("non-str-keyword-through-new", lambda: type.__call__(Date, 1, 1, **{1: 1}), TypeError),
+    ("unexpected-keyword-through-new", lambda: Date.__new__(Date, 1, 1, 1, era=1), TypeError),
     ("missing", lambda: Date(2024), TypeError),
     ("missing-vectorcall", lambda: UtcOffset.from_hours_minutes(True), TypeError),
     ("too-many", lambda: Time(1, 2, 3, 4, 5), TypeError),
@@ -365,6 +377,8 @@ ERROR_PATHS = [
     ("int-wrong-type", lambda: Date(2024, 1, None), TypeError),
     ("int-bad-index", lambda: D.add_days(Index("1")), TypeError),
     ("int-raising-index", lambda: D.add_days(Index(ZeroDivisionError)), ZeroDivisionError),
+    ("int-raising-index-through-new", lambda: type.__call__(Date, 1, Index(ZeroDivisionError), day=1),
+     ZeroDivisionError),
     ("note-refused", lambda: D.add_days(Index(NoNotes)), NoNotes),
     ("u8-range", lambda: Date(2024, 256, 1), OverflowError),
     ("u8-c-long", lambda: Time(2**40, 0, 0), OverflowError),

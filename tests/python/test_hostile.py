@@ -2,7 +2,7 @@
 scalars and None. Each must give its one expected exception, of exactly that
 type, with the parameter's note, and nothing else."""
 import pytest
-from catalogue import CALLABLE, D, DT, DUR, ODT, OPERATOR, SAMPLES, Index, labels, members
+from catalogue import CALLABLE, CONSTRUCTOR, D, DT, DUR, ODT, OPERATOR, SAMPLES, THROUGH_NEW, Index, labels, members
 from kairodex import Date, DateTime, OffsetDateTime, Time, UtcOffset
 
 try:
@@ -11,8 +11,9 @@ except ImportError:  # not installed everywhere (the emulated roots): its cases 
     np = None
 
 # Every parameter of every callable in the catalogue, with what it accepts
-# (an integer width, "bool", "str" or a class name) and a valid argument.
-PARAMETERS = [(m, i) for m in members(*CALLABLE) for i in range(len(m.params))]
+# (an integer width, "bool", "str" or a class name) and a valid argument; the
+# constructors both ways they are reached.
+PARAMETERS = [(m, i) for m in members(*CALLABLE) + THROUGH_NEW for i in range(len(m.params))]
 PARAMETER_IDS = [f"{m.label}-{m.params[i].name}" for m, i in PARAMETERS]
 INTEGERS = [(m, i) for m, i in PARAMETERS if m.params[i].accepts[0] in "iu"]
 INTEGER_IDS = [f"{m.label}-{m.params[i].name}" for m, i in INTEGERS]
@@ -69,6 +70,10 @@ def test_integer_lookalikes_give_the_same_value(member, index):
         assert call_with(member, index, lookalike) == expected, type(lookalike)
 
 
+class OwnOverflow(OverflowError):
+    pass
+
+
 HUGE_INDEX_MESSAGE = {"u8": C_LONG, "i32": C_LONG, "i128": "Python int larger than 128 bits"}
 
 
@@ -77,6 +82,7 @@ def test_hostile_index(member, index, raises_noted):
     name, accepts = member.params[index].name, member.params[index].accepts
     attempt = lambda value: lambda: call_with(member, index, value)  # noqa: E731
     raises_noted(ZeroDivisionError, name, attempt(Index(ZeroDivisionError("boom"))), "boom")
+    raises_noted(OwnOverflow, name, attempt(Index(OwnOverflow("mine"))), "mine")  # never the range's own text
     raises_noted(TypeError, name, attempt(Index("7")))
     raises_noted(TypeError, name, attempt(Index(7.0)))
     for huge in (2**200, -2**200):
@@ -85,6 +91,69 @@ def test_hostile_index(member, index, raises_noted):
     numpy_ones = (np.bool_(True), np.float64(1.0), np.array([1])) if np is not None else ()
     for not_integer in numpy_ones + (1.0, "1", b"1"):
         raises_noted(TypeError, name, attempt(not_integer))
+
+
+# --- arguments freed under the call -----------------------------------------
+
+# The first argument's __index__ empties every dictionary that holds it, the
+# keyword dictionary that tp_new receives among them (reachable through the
+# collector), so that the later arguments, held by that dictionary alone, are
+# freed unless the call holds them: one freed before it was converted ends
+# the process at once, before it is used after being freed.
+EMPTIED_UNDER_THE_CALL = r"""
+import gc, os, sys
+import kairodex
+cls, how, names = getattr(kairodex, sys.argv[1]), sys.argv[2], sys.argv[3].split(",")
+values = [int(v) for v in sys.argv[4].split(",")]
+
+class Clearer:
+    def __init__(self, value):
+        self.value = value
+    def __index__(self):
+        for holder in gc.get_referrers(self):
+            if isinstance(holder, dict) and names[-1] in holder:
+                holder.clear()
+        return self.value
+
+class Victim:
+    converted = False
+    def __init__(self, value):
+        self.value = value
+    def __index__(self):
+        self.converted = True
+        return self.value
+    def __del__(self):
+        if not self.converted:
+            os._exit(3)
+
+def arguments():
+    return {names[0]: Clearer(values[0]), **{n: Victim(v) for n, v in zip(names[1:], values[1:])}}
+
+made = type.__call__(cls, **arguments()) if how == "call" else cls.__new__(cls, **arguments())
+print(made == cls(*values))
+"""
+
+INTEGER_CONSTRUCTORS = [m for m in members(CONSTRUCTOR) if all(p.accepts[0] in "iu" for p in m.params)]
+
+
+@pytest.mark.parametrize("how", ["call", "new"], ids=["type.__call__", "__new__"])
+@pytest.mark.parametrize("member", INTEGER_CONSTRUCTORS, ids=labels(INTEGER_CONSTRUCTORS))
+def test_keyword_dictionary_emptied_while_converting(run_python, member, how):
+    proc = run_python(EMPTIED_UNDER_THE_CALL, member.cls.__name__, how, ",".join(p.name for p in member.params),
+                      ",".join(str(p.valid) for p in member.params))
+    assert (proc.returncode, proc.stdout, proc.stderr) == (0, "True\n", "")
+
+
+@pytest.mark.parametrize("member", members(CONSTRUCTOR), ids=labels(members(CONSTRUCTOR)))
+def test_keyword_names_that_are_not_str(member):
+    # type.__call__ hands the dictionary over as it is; a call of the class
+    # has the interpreter refuse such names itself: the same message.
+    with pytest.raises(TypeError) as direct:
+        member.cls(**{1: 2})
+    with pytest.raises(TypeError) as through_new:
+        type.__call__(member.cls, **{1: 2})
+    assert through_new.value.args == direct.value.args
+    assert not hasattr(through_new.value, "__notes__")
 
 
 # --- bool ------------------------------------------------------------------

@@ -161,32 +161,6 @@ def test_export_hooks_lead_to_the_same_module(run_python):
     assert out["legacy"] == [0, "kairodex", "", names, True]
 
 
-SUBINTERPRETER_SCRIPT = r"""
-import sys
-from concurrent import interpreters
-if sys.argv[1] == "after-main":
-    import kairodex
-interp = interpreters.create()
-try:
-    interp.exec("import kairodex")
-except interpreters.ExecutionFailed as e:
-    print(e.excinfo.type.__name__)
-else:
-    print("imported")
-interp.close()
-if sys.argv[1] == "after-main":
-    print(kairodex.Date(2024, 1, 1).weekday())
-"""
-
-
-@pytest.mark.parametrize("when, tail", [("fresh", ""), ("after-main", "Monday\n")], ids=["fresh", "after-main"])
-def test_isolated_subinterpreter_import_is_refused(run_python, when, tail):
-    # The type objects are process-wide, so an isolated interpreter must not get them.
-    proc = run_python(SUBINTERPRETER_SCRIPT, when)
-    assert proc.returncode == 0, proc.stderr
-    assert proc.stdout == "ImportError\n" + tail
-
-
 # --- classes -----------------------------------------------------------------
 
 @pytest.mark.parametrize("cls", CLASSES, ids=lambda c: c.__name__)
