@@ -1,6 +1,6 @@
 // Day counts and Unix counts: every count in range converts to fields that
-// agree with the reference calendar and convert back exactly; every count
-// outside it fails with OutOfRange and nothing else.
+// agree with the plain calendar and convert back exactly; every count outside
+// it fails with OutOfRange and nothing else.
 #include "fuzz_support.hpp"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -45,13 +45,11 @@ void check_days(std::int64_t days) {
         FUZZ_CHECK(!date && date.error() == CalendarError::OutOfRange);
         return;
     }
-    FUZZ_CHECK(date);
-    const Civil expected = reference_civil_from_days(days);
-    FUZZ_CHECK(date->year == expected.year && date->month == expected.month && date->day == expected.day);
+    FUZZ_CHECK(date && *date == *plain_from_days_since_unix_epoch(days));
     FUZZ_CHECK(make_date(date->year, date->month, date->day));
     FUZZ_CHECK(days_since_unix_epoch(*date) == days);
     FUZZ_CHECK(weekday(*date).number == ((days % 7 + 7) % 7 + 3) % 7);
-    FUZZ_CHECK(ordinal(*date) == days - reference_days_from_civil(date->year, 1, 1) + 1);
+    FUZZ_CHECK(ordinal(*date) == days - plain_days_since_unix_epoch(Date{date->year, 1, 1}) + 1);
 }
 
 void check_instant(i128 nanos) {

@@ -24,7 +24,7 @@ Result<Date> reference_parse(std::string_view text) {
     const std::int64_t day = reference_number(text.substr(separators[1] + 1), 31);
     if (magnitude < 0 || month < 1 || day < 1) return CalendarError::InvalidDate;
     const std::int64_t year = negative ? -magnitude : magnitude;
-    if (day > reference_days_in_month(year, static_cast<int>(month))) return CalendarError::InvalidDate;
+    if (day > days_in_month(static_cast<year_t>(year), static_cast<month_t>(month))) return CalendarError::InvalidDate;
     return Date{static_cast<year_t>(year), static_cast<month_t>(month), static_cast<day_t>(day)};
 }
 
@@ -48,9 +48,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(reread && *reread == date);
     FUZZ_CHECK(text_of(*reread, [](auto& out, Date d) { write_date(out, d); }) == written);
 
-    // The day count agrees with the reference and converts back.
+    // The day count agrees with the plain one and converts back.
     const std::int64_t days = days_since_unix_epoch(date);
-    FUZZ_CHECK(days == reference_days_from_civil(date.year, date.month, date.day));
+    FUZZ_CHECK(days == plain_days_since_unix_epoch(date));
     const Result<Date> back = from_days_since_unix_epoch(days);
     FUZZ_CHECK(back && *back == date);
     return 0;

@@ -44,6 +44,23 @@ TEST(DateTimeCounts, RangeEnds) {
     }
 }
 
+// Counts within 64 bits are split with 64-bit divisions, truncated towards
+// zero, the rest by the plain floor division: both the same, at the seams
+// where the sign, the second or the width changes.
+TEST(DateTimeCounts, SixtyFourBitSplitAgreesWithThePlainOne) {
+    const i128 n64_min = INT64_MIN, n64_max = INT64_MAX;
+    for (const i128 n : {n64_min - 1, n64_min, n64_min + 1, -ns_per_s - 1, -ns_per_s, -ns_per_s + 1, i128{-1}, i128{0},
+                         i128{1}, ns_per_s - 1, ns_per_s, n64_max - 1, n64_max, n64_max + 1}) {
+        const auto parts = fast::try_split_unix_nanos(n);
+        ASSERT_EQ(parts.has_value(), n >= n64_min && n <= n64_max);
+        if (parts) {
+            EXPECT_TRUE(same(from_unix_parts(parts->seconds, parts->adjust), plain_from_unix_nanos(n)));
+        }
+        EXPECT_TRUE(same(from_unix_nanos(n), plain_from_unix_nanos(n)));
+        EXPECT_EQ(unix_timestamp_nanos(*plain_from_unix_nanos(n)), n);
+    }
+}
+
 struct Timestamp {
     std::int64_t seconds;
     std::int32_t nanos;

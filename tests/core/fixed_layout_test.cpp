@@ -1,11 +1,10 @@
-// The grammars read their most common layout at fixed places before any
-// general scan. Both readings must agree on every text: here each text is
-// compared with a twin that only the general scan reads (a '+' before the
-// year, a leading zero on the hour, white space to trim), over written texts
-// and their mutations. Each text lies in a buffer of exactly its size, so
-// that a sanitizer sees any read past its end. Below that, the word tests
-// under the readers, and the readers at other places than a text's start.
-#include "kairodex/fixed_layout.hpp"
+// The grammars' fast paths read their most common layout at fixed places and
+// hand every other text to the plain readers. Fast and plain must agree on
+// every text: here both read written texts and their mutations. Each text
+// lies in a buffer of exactly its size, so that a sanitizer sees any read
+// past its end. Below that, the word tests under the readers, and the
+// readers at other places than a text's start.
+#include "kairodex/fast/fixed_layout.hpp"
 
 #include <gtest/gtest.h>
 
@@ -31,8 +30,6 @@ std::string_view exact(const std::string& text) {
     block.shrink_to_fit();
     return {block.data(), block.size()};
 }
-
-bool starts_with_digit(const std::string& text) { return !text.empty() && text[0] >= '0' && text[0] <= '9'; }
 
 // Written texts in every variant of the fixed layouts, then each with one
 // byte replaced, removed or doubled.
@@ -91,30 +88,33 @@ std::string offset_datetime_text(std::mt19937_64& random) {
 
 }  // namespace
 
-TEST(FixedLayout, DateAgreesWithTheGeneralGrammar) {
-    for (const std::string& text : texts(date_text)) {
-        if (!starts_with_digit(text)) continue;
-        EXPECT_TRUE(same(parse_date(exact(text)), parse_date("+" + text))) << text;
+TEST(FixedLayout, DateAgreesWithThePlainGrammar) {
+    for (const std::string& written : texts(date_text)) {
+        const std::string_view text = exact(written);
+        EXPECT_TRUE(same(fast::parse_date<plain_parse_date>(text), plain_parse_date(text))) << written;
     }
 }
 
-TEST(FixedLayout, TimeAgreesWithTheGeneralGrammar) {
-    for (const std::string& text : texts(time_text)) {
-        if (!starts_with_digit(text)) continue;
-        EXPECT_TRUE(same(parse_time(exact(text)), parse_time("0" + text))) << text;
+TEST(FixedLayout, TimeAgreesWithThePlainGrammar) {
+    for (const std::string& written : texts(time_text)) {
+        const std::string_view text = exact(written);
+        EXPECT_TRUE(same(fast::parse_time<plain_parse_time>(text), plain_parse_time(text))) << written;
     }
 }
 
-TEST(FixedLayout, DateTimeAgreesWithTheGeneralGrammar) {
-    for (const std::string& text : texts(datetime_text)) {
-        if (!starts_with_digit(text)) continue;
-        EXPECT_TRUE(same(parse_datetime(exact(text)), parse_datetime("+" + text))) << text;
+TEST(FixedLayout, DateTimeAgreesWithThePlainGrammar) {
+    for (const std::string& written : texts(datetime_text)) {
+        const std::string_view text = exact(written);
+        EXPECT_TRUE(same(fast::parse_datetime<plain_parse_datetime>(text), plain_parse_datetime(text))) << written;
     }
 }
 
-TEST(FixedLayout, OffsetDateTimeAgreesWithTheGeneralGrammar) {
-    for (const std::string& text : texts(offset_datetime_text)) {
-        EXPECT_TRUE(same(parse_offset_datetime(exact(text)), parse_offset_datetime(" " + text))) << text;
+TEST(FixedLayout, OffsetDateTimeAgreesWithThePlainGrammar) {
+    for (const std::string& written : texts(offset_datetime_text)) {
+        const std::string_view text = exact(written);
+        EXPECT_TRUE(
+            same(fast::parse_offset_datetime<plain_parse_offset_datetime>(text), plain_parse_offset_datetime(text)))
+            << written;
     }
 }
 
@@ -124,9 +124,12 @@ TEST(FixedLayout, FractionsOfEveryLengthAndTheirEnds) {
     for (const char* zone : {"Z", "+05:30", "-00:00", ""}) {
         std::string fraction;
         for (int digits = 0; digits <= 10; ++digits) {
-            const std::string text = "2024-02-29T23:59:59" + (digits ? "." + fraction : "") + zone;
-            EXPECT_TRUE(same(parse_offset_datetime(exact(text)), parse_offset_datetime(" " + text))) << text;
-            EXPECT_TRUE(same(parse_datetime(exact(text)), parse_datetime("+" + text))) << text;
+            const std::string written = "2024-02-29T23:59:59" + (digits ? "." + fraction : "") + zone;
+            const std::string_view text = exact(written);
+            EXPECT_TRUE(
+                same(fast::parse_offset_datetime<plain_parse_offset_datetime>(text), plain_parse_offset_datetime(text)))
+                << written;
+            EXPECT_TRUE(same(fast::parse_datetime<plain_parse_datetime>(text), plain_parse_datetime(text))) << written;
             fraction += static_cast<char>('1' + digits % 9);
         }
     }
@@ -142,29 +145,29 @@ TEST(FixedLayout, FractionsOfEveryLengthAndTheirEnds) {
 // ---------------------------------------------------------------------------
 
 // The masks as they were once written out by hand, byte 0 lowest.
-static_assert(impl::clock_layout.high_mask == 0xF0F0FFF0F0FFF0F0 && impl::clock_layout.expected == 0x30303A30303A3030 &&
-              impl::clock_layout.six == 0x0606000606000606 && impl::clock_layout.digit_high == 0xF0F000F0F000F0F0);
-static_assert(impl::date_word_layout.high_mask == 0xFFF0F0FFF0F0F0F0 &&
-              impl::date_word_layout.expected == 0x2D30302D30303030 &&
-              impl::date_word_layout.six == 0x0006060006060606 &&
-              impl::date_word_layout.digit_high == 0x00F0F000F0F0F0F0);
-static_assert(impl::offset_layout.high_mask == 0x0000F0F0FFF0F000 &&
-              impl::offset_layout.expected == 0x000030303A303000 && impl::offset_layout.six == 0x0000060600060600 &&
-              impl::offset_layout.digit_high == 0x0000F0F000F0F000);
-static_assert(impl::fraction_layout.high_mask == 0xF0F0F0F0F0F0F0F0 &&
-              impl::fraction_layout.expected == 0x3030303030303030 && impl::fraction_layout.six == 0x0606060606060606 &&
-              impl::fraction_layout.digit_high == 0xF0F0F0F0F0F0F0F0);
+static_assert(fast::clock_layout.high_mask == 0xF0F0FFF0F0FFF0F0 && fast::clock_layout.expected == 0x30303A30303A3030 &&
+              fast::clock_layout.six == 0x0606000606000606 && fast::clock_layout.digit_high == 0xF0F000F0F000F0F0);
+static_assert(fast::date_word_layout.high_mask == 0xFFF0F0FFF0F0F0F0 &&
+              fast::date_word_layout.expected == 0x2D30302D30303030 &&
+              fast::date_word_layout.six == 0x0006060006060606 &&
+              fast::date_word_layout.digit_high == 0x00F0F000F0F0F0F0);
+static_assert(fast::offset_layout.high_mask == 0x0000F0F0FFF0F000 &&
+              fast::offset_layout.expected == 0x000030303A303000 && fast::offset_layout.six == 0x0000060600060600 &&
+              fast::offset_layout.digit_high == 0x0000F0F000F0F000);
+static_assert(fast::fraction_layout.high_mask == 0xF0F0F0F0F0F0F0F0 &&
+              fast::fraction_layout.expected == 0x3030303030303030 && fast::fraction_layout.six == 0x0606060606060606 &&
+              fast::fraction_layout.digit_high == 0xF0F0F0F0F0F0F0F0);
 
 namespace {
 
 struct LayoutCase {
     const char* name;
-    impl::WordLayout layout;
+    fast::WordLayout layout;
     const char* valid;    // eight bytes that match
     const char* pattern;  // per byte: 'D' a digit, '?' anything, else that byte
 };
 
-std::uint64_t word_of(const std::string& bytes) { return impl::load_le64(bytes, 0); }
+std::uint64_t word_of(const std::string& bytes) { return fast::load_le64(bytes, 0); }
 
 }  // namespace
 
@@ -176,15 +179,15 @@ class WordLayouts : public testing::TestWithParam<LayoutCase> {};
 // it does to the bytes above.
 TEST_P(WordLayouts, EachByteAtEachPlace) {
     const LayoutCase& c = GetParam();
-    ASSERT_TRUE(impl::matches(word_of(c.valid), c.layout));
+    ASSERT_TRUE(fast::matches(word_of(c.valid), c.layout));
     for (int place = 0; place < 8; ++place) {
         for (int value = 0; value < 256; ++value) {
             std::string bytes = c.valid;
             bytes[place] = static_cast<char>(value);
             const char want = c.pattern[place];
             const bool fits = want == '?' || (want == 'D' ? value >= '0' && value <= '9' : value == want);
-            const std::uint64_t wrong = impl::mismatches(word_of(bytes), c.layout);
-            ASSERT_EQ(impl::matches(word_of(bytes), c.layout), fits) << c.name << " " << place << " " << value;
+            const std::uint64_t wrong = fast::mismatches(word_of(bytes), c.layout);
+            ASSERT_EQ(fast::matches(word_of(bytes), c.layout), fits) << c.name << " " << place << " " << value;
             if (!fits) {
                 ASSERT_EQ(std::countr_zero(wrong) / 8, place) << c.name << " " << place << " " << value;
             }
@@ -193,10 +196,10 @@ TEST_P(WordLayouts, EachByteAtEachPlace) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixed, WordLayouts,
-                         testing::Values(LayoutCase{"date", impl::date_word_layout, "2024-06-", "DDDD-DD-"},
-                                         LayoutCase{"clock", impl::clock_layout, "23:59:59", "DD:DD:DD"},
-                                         LayoutCase{"fraction", impl::fraction_layout, "12345678", "DDDDDDDD"},
-                                         LayoutCase{"offset", impl::offset_layout, "+05:30xy", "?DD:DD??"}),
+                         testing::Values(LayoutCase{"date", fast::date_word_layout, "2024-06-", "DDDD-DD-"},
+                                         LayoutCase{"clock", fast::clock_layout, "23:59:59", "DD:DD:DD"},
+                                         LayoutCase{"fraction", fast::fraction_layout, "12345678", "DDDDDDDD"},
+                                         LayoutCase{"offset", fast::offset_layout, "+05:30xy", "?DD:DD??"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // All 10^8 digit strings: the gathering of pairs is exact wherever it is
@@ -211,7 +214,7 @@ TEST(WordLayouts, EightDigitsOfEveryNumber) {
                 const std::uint64_t high = pair_bytes[a] | pair_bytes[b] << 16 | pair_bytes[c] << 32;
                 const std::uint32_t base = ((a * 100 + b) * 100 + c) * 100;
                 unsigned wrong = 0;
-                for (unsigned d = 0; d < 100; ++d) wrong += impl::eight_digits(high | pair_bytes[d] << 48) != base + d;
+                for (unsigned d = 0; d < 100; ++d) wrong += fast::eight_digits(high | pair_bytes[d] << 48) != base + d;
                 ASSERT_EQ(wrong, 0u) << base;
             }
         }
@@ -223,21 +226,21 @@ TEST(WordLayouts, EightDigitsOfEveryNumber) {
 // ---------------------------------------------------------------------------
 
 TEST(FixedReaders, DateAtAnyPlace) {
-    impl::FixedDate date{};
-    EXPECT_EQ(impl::read_fixed_date("2024-06-30", 0, date), 10u);
+    fast::FixedDate date{};
+    EXPECT_EQ(fast::read_fixed_date("2024-06-30", 0, date), 10u);
     EXPECT_EQ(date.year, 2024);
     EXPECT_EQ(date.month, 6);
     EXPECT_EQ(date.day, 30);
     // Fields are digits, not yet dates.
-    EXPECT_EQ(impl::read_fixed_date("xx9999-99-99T", 2, date), 12u);
+    EXPECT_EQ(fast::read_fixed_date("xx9999-99-99T", 2, date), 12u);
     EXPECT_EQ(date.year, 9999);
     EXPECT_EQ(date.month, 99);
     EXPECT_EQ(date.day, 99);
     for (const char* text : {"2024-06-3", "2024-06-3x", "2024/06/30", "+024-06-30", "2024-6-30x"}) {
-        EXPECT_EQ(impl::read_fixed_date(text, 0, date), 0u) << text;
+        EXPECT_EQ(fast::read_fixed_date(text, 0, date), 0u) << text;
     }
-    EXPECT_EQ(impl::read_fixed_date("x2024-06-30", 0, date), 0u);
-    EXPECT_EQ(impl::read_fixed_date("x2024-06-3", 1, date), 0u);
+    EXPECT_EQ(fast::read_fixed_date("x2024-06-30", 0, date), 0u);
+    EXPECT_EQ(fast::read_fixed_date("x2024-06-3", 1, date), 0u);
 }
 
 struct ClockCase {
@@ -252,8 +255,8 @@ TEST_P(FixedClockReader, ReadsTheLayoutAndItsFraction) {
     const ClockCase& c = GetParam();
     // In a block of exactly its size, so that a sanitizer sees a read past it.
     const std::string_view text = exact(c.text);
-    impl::FixedClock clock{};
-    ASSERT_EQ(impl::read_fixed_clock(text, c.at, clock), c.end) << c.text;
+    fast::FixedClock clock{};
+    ASSERT_EQ(fast::read_fixed_clock(text, c.at, clock), c.end) << c.text;
     if (c.end == 0) return;
     EXPECT_EQ(clock.hour, 12);
     EXPECT_EQ(clock.minute, 34);
@@ -274,18 +277,18 @@ INSTANTIATE_TEST_SUITE_P(
                     ClockCase{"x12:34:56", 2, 0, 0}));
 
 TEST(FixedReaders, OffsetEndsWhereItsLastDigitIs) {
-    impl::FixedOffset offset{};
-    EXPECT_EQ(impl::read_fixed_offset(exact("12:00:00+05:30"), 8, offset), 14u);
+    fast::FixedOffset offset{};
+    EXPECT_EQ(fast::read_fixed_offset(exact("12:00:00+05:30"), 8, offset), 14u);
     EXPECT_TRUE(offset.positive);
     EXPECT_EQ(offset.hours, 5);
     EXPECT_EQ(offset.minutes, 30);
-    EXPECT_EQ(impl::read_fixed_offset("00-99:99Z", 2, offset), 8u);
+    EXPECT_EQ(fast::read_fixed_offset("00-99:99Z", 2, offset), 8u);
     EXPECT_FALSE(offset.positive);
     EXPECT_EQ(offset.hours, 99);
     EXPECT_EQ(offset.minutes, 99);
     // Two bytes before it are needed for the word that ends with it.
-    EXPECT_EQ(impl::read_fixed_offset("0+05:30", 1, offset), 0u);
+    EXPECT_EQ(fast::read_fixed_offset("0+05:30", 1, offset), 0u);
     for (const char* text : {"00*05:30", "00+05;30", "00+5:30", "00+05:3", "00+05:3x", "00 05:30"}) {
-        EXPECT_EQ(impl::read_fixed_offset(text, 2, offset), 0u) << text;
+        EXPECT_EQ(fast::read_fixed_offset(text, 2, offset), 0u) << text;
     }
 }

@@ -1,6 +1,6 @@
-// The decimal writers and the fixed layouts of the text forms, against plain
+// The decimal writers and the text forms, fast and plain each, against
 // reference conversions, at the edges where a fast path hands over to the
-// general one.
+// plain one.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -8,6 +8,9 @@
 #include <string>
 
 #include "kairodex/date.hpp"
+#include "kairodex/datetime.hpp"
+#include "kairodex/fast/digit_words.hpp"
+#include "kairodex/fast/text_words.hpp"
 #include "kairodex/offset_datetime.hpp"
 #include "kairodex/time.hpp"
 #include "kairodex/utc_offset.hpp"
@@ -27,13 +30,32 @@ std::string reference_decimal(u128 value, int width) {
     return digits;
 }
 
+using Buffer = TextBuffer<128>;
+
 template <class Write>
 std::string written(Write write) {
-    TextBuffer<128> out;
+    Buffer out;
     write(out);
     EXPECT_FALSE(out.overflowed());
     return std::string(out.view());
 }
+
+// What a writer of `Value` writes, fast and plain.
+template <class Value>
+struct Writers {
+    void (*fast)(Buffer&, Value);
+    void (*plain)(Buffer&, Value);
+
+    template <class Check>
+    void each(Value value, Check check) const {
+        check("fast", written([&](Buffer& out) { fast(out, value); }));
+        check("plain", written([&](Buffer& out) { plain(out, value); }));
+    }
+};
+
+constexpr Writers<Date> date_writers{fast::write_date<plain_write_date<Buffer>, Buffer>, plain_write_date<Buffer>};
+constexpr Writers<Time> time_writers{fast::write_time<Buffer>, plain_write_time<Buffer>};
+constexpr Writers<UtcOffset> offset_writers{fast::write_offset<Buffer>, plain_write_offset<Buffer>};
 
 // 0, then each power of ten and its neighbours, 2^64 and its neighbours, and
 // the largest 128-bit value.
@@ -53,12 +75,12 @@ std::vector<u128> edge_values() {
 }  // namespace
 
 TEST(DecimalWriter, DigitCountsAtEveryPowerOfTen) {
-    EXPECT_EQ(decimal_width(0), 1);
-    EXPECT_EQ(decimal_width(UINT64_MAX), 20);
+    EXPECT_EQ(fast::decimal_width(0), 1);
+    EXPECT_EQ(fast::decimal_width(UINT64_MAX), 20);
     std::uint64_t power = 1;
     for (int digits = 1; digits <= 19; ++digits, power *= 10) {
-        EXPECT_EQ(decimal_width(power), digits) << power;
-        EXPECT_EQ(decimal_width(power * 10 - 1), digits) << power * 10 - 1;
+        EXPECT_EQ(fast::decimal_width(power), digits) << power;
+        EXPECT_EQ(fast::decimal_width(power * 10 - 1), digits) << power * 10 - 1;
     }
 }
 
@@ -69,7 +91,7 @@ TEST(DecimalWriter, EightDigitsInLanesForEveryValue) {
         std::uint64_t expected = 0;
         std::uint32_t rest = value;
         for (int byte = 7; byte >= 0; --byte, rest /= 10) expected |= std::uint64_t{'0' + rest % 10} << (8 * byte);
-        mismatches += eight_digits_ascii(value) != expected;
+        mismatches += fast::eight_digits_ascii(value) != expected;
     }
     EXPECT_EQ(mismatches, 0u);
 }
@@ -77,7 +99,11 @@ TEST(DecimalWriter, EightDigitsInLanesForEveryValue) {
 TEST(DecimalWriter, EdgeValuesAtSeveralWidths) {
     for (const u128 value : edge_values()) {
         for (const int width : {1, 2, 3, 4, 8, 9, 15, 16, 17, 19, 20, 21, 39}) {
-            EXPECT_EQ(written([&](auto& out) { put_unsigned(out, value, width); }), reference_decimal(value, width))
+            const std::string expected = reference_decimal(value, width);
+            EXPECT_EQ(written([&](auto& out) { fast::put_unsigned<plain_put_unsigned<Buffer>>(out, value, width); }),
+                      expected)
+                << "width " << width;
+            EXPECT_EQ(written([&](auto& out) { plain_put_unsigned(out, value, width); }), expected)
                 << "width " << width;
         }
         const i128 negative = -static_cast<i128>(value >> 1);
@@ -87,11 +113,13 @@ TEST(DecimalWriter, EdgeValuesAtSeveralWidths) {
 }
 
 TEST(DecimalWriter, TooLongForTheBufferMarksItAndWritesNothing) {
-    TextBuffer<20> out;
-    out.put('x');
-    put_unsigned(out, ~u128{0});  // 39 digits
-    EXPECT_TRUE(out.overflowed());
-    EXPECT_EQ(out.view(), "x");
+    TextBuffer<20> fast_out, plain_out;
+    fast_out.put('x');
+    plain_out.put('x');
+    fast::put_unsigned<plain_put_unsigned<TextBuffer<20>>>(fast_out, ~u128{0}, 1);  // 39 digits
+    plain_put_unsigned(plain_out, ~u128{0});
+    EXPECT_TRUE(fast_out.overflowed() && plain_out.overflowed());
+    EXPECT_EQ(plain_out.view(), "x");
 }
 
 TEST(FixedLayoutWriters, DatesAcrossTheFourDigitYears) {
@@ -106,7 +134,8 @@ TEST(FixedLayoutWriters, DatesAcrossTheFourDigitYears) {
             } else {
                 std::snprintf(expected, sizeof expected, "%04d-%02d-%02d", year, month, day);
             }
-            EXPECT_EQ(written([&](auto& out) { write_date(out, date); }), expected);
+            date_writers.each(date,
+                              [&](const char* which, const std::string& text) { EXPECT_EQ(text, expected) << which; });
         }
     }
 }
@@ -127,7 +156,9 @@ TEST(FixedLayoutWriters, FractionsKeepTheirSignificantDigits) {
                                  nanosecond);
         while (expected[size - 1] == '0') --size;
         if (expected[size - 1] == '.') --size;
-        EXPECT_EQ(written([&](auto& out) { write_time(out, time); }), std::string(expected, size));
+        time_writers.each(time, [&](const char* which, const std::string& text) {
+            EXPECT_EQ(text, std::string(expected, size)) << which;
+        });
     }
 }
 
@@ -137,7 +168,8 @@ TEST(FixedLayoutWriters, OffsetsBothWays) {
         char expected[16];
         std::snprintf(expected, sizeof expected, "%c%02d:%02d", seconds < 0 ? '-' : '+', magnitude / 3600,
                       magnitude % 3600 / 60);
-        EXPECT_EQ(written([&](auto& out) { write_offset(out, UtcOffset{seconds}); }), expected);
+        offset_writers.each(UtcOffset{seconds},
+                            [&](const char* which, const std::string& text) { EXPECT_EQ(text, expected) << which; });
     }
 }
 
@@ -150,7 +182,7 @@ TEST(FixedLayoutWriters, ClockWordForEveryTwoDigitField) {
             for (unsigned second = 0; second < 100; ++second) {
                 std::snprintf(expected, sizeof expected, "%02u:%02u:%02u", hour, minute, second);
                 char actual[8];
-                store_le64(actual, clock_ascii(hour, minute, second));
+                store_le64(actual, fast::clock_ascii(hour, minute, second));
                 mismatches += std::string(actual, 8) != expected;
             }
         }
@@ -160,8 +192,8 @@ TEST(FixedLayoutWriters, ClockWordForEveryTwoDigitField) {
 
 TEST(FixedLayoutWriters, ReadingsMatchTheirFieldByFieldForm) {
     // Readings of the four-digit years have their own fixed layout; written
-    // field by field they must come out the same, fraction lengths, offsets
-    // and 'Z' included.
+    // field by field, by the plain writer, they must come out the same,
+    // fraction lengths, offsets and 'Z' included.
     std::mt19937_64 random(7);
     for (int i = 0; i < 50000; ++i) {
         const int length = static_cast<int>(random() % 10);
@@ -174,35 +206,37 @@ TEST(FixedLayoutWriters, ReadingsMatchTheirFieldByFieldForm) {
                                   static_cast<std::uint32_t>(random() % (1000000000 / scale)) * scale}};
         const UtcOffset offset{
             static_cast<std::int32_t>(random() % 3) == 0 ? 0 : static_cast<std::int32_t>(random() % 100000) - 50000};
-        const std::string fields = written([&](auto& out) {
-            write_date(out, value.date);
-            out.put('T');
-            write_time(out, value.time);
-        });
-        EXPECT_EQ(written([&](auto& out) { write_datetime(out, value); }), fields + "Z");
-        const std::string zone = is_utc(offset) ? "Z" : written([&](auto& out) { write_offset(out, offset); });
-        EXPECT_EQ(written([&](auto& out) { write_local_with_offset(out, value, offset); }), fields + zone);
+        EXPECT_EQ(written([&](auto& out) {
+                      fast::write_local_with_offset<plain_write_local_with_offset<Buffer>>(out, value, offset);
+                  }),
+                  written([&](auto& out) { plain_write_local_with_offset(out, value, offset); }));
     }
 }
 
 TEST(FixedLayoutWriters, TextsEndingAtTheLastByteOfTheBuffer) {
-    // The writers store whole words past the text; a text that fits exactly
-    // is written whole, one byte less marks the buffer and writes nothing.
+    // The fast writers store whole words past the text; a text that fits
+    // exactly is written whole, one byte less marks the buffer and writes
+    // nothing. (The plain writer may have written a part by then: a marked
+    // buffer's text is refused whole.)
+    using Small = TextBuffer<64>;
     const DateTime value{Date{2024, 6, 1}, Time{12, 30, 45, 123456000}};
     const std::string text = "2024-06-01T12:30:45.123456+02:00";
-    const auto fill_then_write = [&](auto& out) {
-        while (out.view().size() + text.size() < out.capacity) out.put('x');
-        write_local_with_offset(out, value, UtcOffset{7200});
-        return std::string(out.view());
-    };
-    TextBuffer<64> exact;
-    EXPECT_EQ(fill_then_write(exact), std::string(64 - text.size(), 'x') + text);
-    EXPECT_FALSE(exact.overflowed());
-    TextBuffer<64> short_by_one;
-    short_by_one.put('y');
+    for (const auto write : {fast::write_local_with_offset<plain_write_local_with_offset<Small>, Small>,
+                             plain_write_local_with_offset<Small>}) {
+        Small exact;
+        while (exact.view().size() + text.size() < exact.capacity) exact.put('x');
+        write(exact, value, UtcOffset{7200});
+        EXPECT_EQ(exact.view(), std::string(64 - text.size(), 'x') + text);
+        EXPECT_FALSE(exact.overflowed());
+        Small short_by_one;
+        short_by_one.put('y');
+        while (short_by_one.view().size() + text.size() < short_by_one.capacity + 1) short_by_one.put('x');
+        write(short_by_one, value, UtcOffset{7200});
+        EXPECT_TRUE(short_by_one.overflowed());
+    }
+    Small short_by_one;
     while (short_by_one.view().size() + text.size() < short_by_one.capacity + 1) short_by_one.put('x');
     const std::string before(short_by_one.view());
-    write_local_with_offset(short_by_one, value, UtcOffset{7200});
-    EXPECT_TRUE(short_by_one.overflowed());
+    fast::write_local_with_offset<plain_write_local_with_offset<Small>>(short_by_one, value, UtcOffset{7200});
     EXPECT_EQ(short_by_one.view(), before);
 }

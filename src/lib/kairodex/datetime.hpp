@@ -1,29 +1,27 @@
-// Instants in UTC: a date and a time of day, convertible to and from counts
-// of seconds and nanoseconds since 1970-01-01T00:00:00Z, shifted by durations,
-// read from the system clock's formats, parsed and written.
+// Instants in UTC, a date and a time of day: conversions to and from counts
+// of seconds and nanoseconds since 1970-01-01T00:00:00Z, shifts by durations,
+// the system clock's formats, the UTC grammar, and the text form of a reading
+// with its offset. (The DateTime struct and its ordering are in values.hpp.)
 #pragma once
 
-#include <compare>
 #include <cstdint>
 #include <string_view>
 
 #include "kairodex/calendar_error.hpp"
 #include "kairodex/date.hpp"
 #include "kairodex/duration.hpp"
-#include "kairodex/fixed_layout.hpp"
+#include "kairodex/fast/fence.hpp"
+#include "kairodex/fast/fixed_layout.hpp"
+#include "kairodex/fast/text_words.hpp"
+#include "kairodex/fast/unix_nanos.hpp"
 #include "kairodex/portable.hpp"
 #include "kairodex/text_buffer.hpp"
+#include "kairodex/text_scan.hpp"
 #include "kairodex/time.hpp"
 #include "kairodex/utc_offset.hpp"
+#include "kairodex/values.hpp"
 
 namespace kairodex {
-
-struct DateTime {
-    Date date;
-    Time time;
-
-    friend constexpr bool operator==(const DateTime&, const DateTime&) = default;
-};
 
 // Unix timestamps of the first and the last representable second:
 // -2147483648-01-01T00:00:00Z and 2147483647-12-31T23:59:59Z.
@@ -37,16 +35,6 @@ constexpr std::int64_t unix_timestamp(DateTime value) noexcept {
 
 constexpr i128 unix_timestamp_nanos(DateTime value) noexcept {
     return static_cast<i128>(unix_timestamp(value)) * nanos_per_second + value.time.nanosecond;
-}
-
-// Field order and the order of instants agree, but the count says it plainly.
-constexpr std::strong_ordering operator<=>(const DateTime& a, const DateTime& b) noexcept {
-    return unix_timestamp_nanos(a) <=> unix_timestamp_nanos(b);
-}
-
-// The same order from the fields alone: the date's, then the time of day.
-constexpr u128 calendar_order(DateTime value) noexcept {
-    return static_cast<u128>(calendar_order(value.date)) << 64 | calendar_order(value.time);
 }
 
 // ---------------------------------------------------------------------------
@@ -69,19 +57,20 @@ constexpr Result<DateTime> from_unix_parts(std::int64_t seconds, std::int32_t ad
                                 static_cast<std::uint8_t>(second_of_day % 60), static_cast<std::uint32_t>(adjust)}};
 }
 
-constexpr Result<DateTime> from_unix_nanos(i128 nanos) noexcept {
-    // Counts within 64 bits (the years 1677 to 2262) divide without a 128-bit
-    // division, which the compiler leaves to a library call.
-    // The truncated remainder may be negative; from_unix_parts borrows for it.
-    if (nanos >= INT64_MIN && nanos <= INT64_MAX) {
-        const auto narrow = static_cast<std::int64_t>(nanos);
-        constexpr std::int64_t per_second = nanos_per_second;
-        return from_unix_parts(narrow / per_second, static_cast<std::int32_t>(narrow % per_second));
-    }
+// The count floored to whole seconds, and the nanoseconds past them.
+constexpr Result<DateTime> plain_from_unix_nanos(i128 nanos) noexcept {
     const i128 seconds = floor_div<i128>(nanos, nanos_per_second);
     if (seconds < INT64_MIN || seconds > INT64_MAX) return CalendarError::OutOfRange;
     const auto adjust = static_cast<std::int32_t>(nanos - seconds * nanos_per_second);
     return from_unix_parts(static_cast<std::int64_t>(seconds), adjust);
+}
+
+// A count that fits 64 bits is split by 64-bit divisions.
+constexpr Result<DateTime> from_unix_nanos(i128 nanos) noexcept {
+    if constexpr (fast::enabled) {
+        if (const auto parts = fast::try_split_unix_nanos(nanos)) return from_unix_parts(parts->seconds, parts->adjust);
+    }
+    return plain_from_unix_nanos(nanos);
 }
 
 // Seconds and a nanosecond count that may run past whole seconds either way:
@@ -143,116 +132,55 @@ constexpr Result<DateTime> from_filetime_ticks(std::uint64_t ticks) noexcept {
 // Text
 // ---------------------------------------------------------------------------
 
-namespace impl {
-
-// A fixed-layout reading as a date and a time, or InvalidDate when a field is
-// out of range.
-constexpr Result<DateTime> make_datetime(const FixedDateTime& fields) noexcept {
-    const Result<Time> time =
-        make_time(fields.clock.hour, fields.clock.minute, fields.clock.second, fields.clock.nanosecond);
-    const Result<Date> date = make_date(fields.date.year, fields.date.month, fields.date.day);
-    if (!time || !date) return CalendarError::InvalidDate;
-    return DateTime{*date, *time};
-}
-
-// The general grammar, for the texts that the fixed layout does not take;
-// out of line, so that the fixed layout inlines into its callers.
-KAIRODEX_NOINLINE constexpr Result<DateTime> parse_datetime_general(std::string_view text) noexcept {
+// "<date>T<time>Z", with ' ' accepted in place of 'T' and 'z' in place of 'Z',
+// the date and the time as their own grammars read them. Only UTC is read
+// here; other offsets belong to OffsetDateTime. Out of line, so that the fast
+// path inlines into the callers of parse_datetime.
+KAIRODEX_NOINLINE constexpr Result<DateTime> plain_parse_datetime(std::string_view text) noexcept {
     if (text.empty() || (text.back() != 'Z' && text.back() != 'z')) {
         return CalendarError::InvalidDate;
     }
     text.remove_suffix(1);
     std::size_t separator = impl::date_time_separator(text);
     if (separator == std::string_view::npos) return CalendarError::InvalidDate;
-    const Result<Date> date = parse_date(impl::part(text, 0, separator));
-    const Result<Time> time = parse_time(impl::part(text, separator + 1));
+    const Result<Date> date = plain_parse_date(impl::part(text, 0, separator));
+    const Result<Time> time = plain_parse_time(impl::part(text, separator + 1));
     if (!date || !time) return CalendarError::InvalidDate;
     return DateTime{*date, *time};
 }
 
-}  // namespace impl
-
-// "<date>T<time>Z", with ' ' accepted in place of 'T' and 'z' in place of 'Z'.
-// Only UTC is read here; other offsets belong to OffsetDateTime.
-constexpr Result<DateTime> parse_datetime(std::string_view text) noexcept {
-    // "YYYY-MM-DDTHH:MM:SS[.F]Z" at fixed places; the general grammar reads it the same.
-    if (impl::FixedDateTime fields{}; const std::size_t end = impl::read_fixed_datetime(text, 0, fields)) {
-        if (end + 1 == text.size() && (text[end] == 'Z' || text[end] == 'z')) {
-            if (const Result<DateTime> value = impl::make_datetime(fields)) return value;
-        }
+// Inlined into its callers, as the compiler chooses to do with the other
+// readers' choices by itself: it weighs this one just past its limit.
+KAIRODEX_ALWAYS_INLINE constexpr Result<DateTime> parse_datetime(std::string_view text) noexcept {
+    if constexpr (fast::enabled) {
+        return fast::parse_datetime<plain_parse_datetime>(text);
+    } else {
+        return plain_parse_datetime(text);
     }
-    return impl::parse_datetime_general(text);
 }
 
-namespace impl {
-
-// A reading of the years 0 to 9999, "YYYY-MM-DDTHH:MM:SS" and the fraction
-// when there is one, has a fixed layout: four little-endian words, of which
-// the text is the first `length` bytes.
-constexpr bool has_fixed_reading(DateTime value) noexcept { return value.date.year >= 0 && value.date.year <= 9999; }
-
-struct FixedReading {
-    std::uint64_t words[4];
-    std::size_t length;
-};
-
-constexpr FixedReading fixed_reading(DateTime value) noexcept {
-    const Time time = value.time;
-    // "YYYY-MM-", "DDTHH:MM", then ":SS" and the fraction's first five
-    // characters, then its last five.
-    FixedReading reading{
-        {year_month_ascii(value.date),
-         two_digit_lanes(value.date.day | std::uint64_t{time.hour} << 24 | std::uint64_t{time.minute} << 48,
-                         0x000F00000F00000F, 0x30303A3030543030),
-         two_digit_lanes(std::uint64_t{time.second} << 8, 0x0F00, 0x30303A), 0},
-        19};
-    if (time.nanosecond != 0) {
-        const Fraction fraction = fraction_ascii(time.nanosecond);
-        reading.words[2] |= fraction.first << 24;
-        reading.words[3] = fraction.first >> 40 | fraction.second << 24;
-        reading.length = 20 + fraction.width;
-    }
-    return reading;
-}
-
-// Stores the words at `at`: up to 13 bytes past the text, which the text
-// buffer's slack takes.
-constexpr void store_fixed_reading(char* at, const FixedReading& reading) noexcept {
-    for (std::size_t i = 0; i < 4; ++i) store_le64(at + 8 * i, reading.words[i]);
-}
-
-// Any reading, field by field; out of line, so that the fixed layout inlines
-// into its callers.
+// A local reading and its offset: the date, 'T', the time, then "Z" for a
+// zero offset or "+HH:MM". Out of line, so that the fast path inlines into
+// the callers of write_local_with_offset.
 template <class Out>
-KAIRODEX_NOINLINE constexpr void write_reading_general(Out& out, DateTime value) noexcept {
-    write_date(out, value.date);
+KAIRODEX_NOINLINE constexpr void plain_write_local_with_offset(Out& out, DateTime local, UtcOffset offset) noexcept {
+    plain_write_date(out, local.date);
     out.put('T');
-    write_time(out, value.time);
-}
-
-}  // namespace impl
-
-// A local reading and its offset: "2024-06-01T09:30:00+02:00", with "Z" for a
-// zero offset.
-template <class Out>
-constexpr void write_local_with_offset(Out& out, DateTime local, UtcOffset offset) noexcept {
-    if (impl::has_fixed_reading(local)) {
-        const impl::FixedReading reading = impl::fixed_reading(local);
-        if (char* at = out.extend(reading.length + (is_utc(offset) ? 1 : 6))) {
-            impl::store_fixed_reading(at, reading);
-            if (is_utc(offset)) {
-                at[reading.length] = 'Z';
-            } else {
-                store_le64(at + reading.length, offset_ascii(offset));
-            }
-        }
-        return;
-    }
-    impl::write_reading_general(out, local);
+    plain_write_time(out, local.time);
     if (is_utc(offset)) {
         out.put('Z');
     } else {
-        write_offset(out, offset);
+        plain_write_offset(out, offset);
+    }
+}
+
+// "2024-06-01T09:30:00+02:00", "2024-06-01T07:30:00Z".
+template <class Out>
+constexpr void write_local_with_offset(Out& out, DateTime local, UtcOffset offset) noexcept {
+    if constexpr (fast::enabled) {
+        fast::write_local_with_offset<plain_write_local_with_offset<Out>>(out, local, offset);
+    } else {
+        plain_write_local_with_offset(out, local, offset);
     }
 }
 

@@ -1,23 +1,17 @@
-// Signed spans of time counted in nanoseconds. Every 128-bit count is a valid
-// duration; arithmetic is checked and refuses to wrap around.
+// Signed spans of time counted in nanoseconds: construction, conversion to
+// binary64, checked arithmetic that refuses to wrap around, and the text
+// forms. (The Duration struct is in values.hpp.)
 #pragma once
 
 #include <bit>
-#include <compare>
 #include <cstdint>
 
 #include "kairodex/calendar_error.hpp"
 #include "kairodex/portable.hpp"
 #include "kairodex/text_buffer.hpp"
+#include "kairodex/values.hpp"
 
 namespace kairodex {
-
-struct Duration {
-    i128 nanos;
-
-    friend constexpr bool operator==(const Duration&, const Duration&) = default;
-    friend constexpr auto operator<=>(const Duration&, const Duration&) = default;
-};
 
 // A 64-bit count times at most 10^9 stays below 2^94: none of these can fail.
 constexpr Duration duration_from_seconds(std::int64_t seconds) noexcept {

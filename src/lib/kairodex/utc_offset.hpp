@@ -1,21 +1,16 @@
-// Fixed offsets from UTC, in whole seconds east of Greenwich.
+// Fixed offsets from UTC, in whole seconds east of Greenwich: construction
+// and the text form. (The UtcOffset struct is in values.hpp.)
 #pragma once
 
-#include <compare>
 #include <cstdint>
 
 #include "kairodex/calendar_error.hpp"
-#include "kairodex/portable.hpp"
+#include "kairodex/fast/fence.hpp"
+#include "kairodex/fast/text_words.hpp"
 #include "kairodex/text_buffer.hpp"
+#include "kairodex/values.hpp"
 
 namespace kairodex {
-
-struct UtcOffset {
-    std::int32_t seconds;  // [-86400:86400], local time minus UTC
-
-    friend constexpr bool operator==(const UtcOffset&, const UtcOffset&) = default;
-    friend constexpr auto operator<=>(const UtcOffset&, const UtcOffset&) = default;
-};
 
 // The largest offset either way: one whole day.
 constexpr std::int32_t max_offset_seconds = 86400;
@@ -35,23 +30,25 @@ constexpr Result<UtcOffset> offset_from_hours_minutes(bool sign_positive, std::u
     return UtcOffset{sign_positive ? seconds : -seconds};
 }
 
-constexpr bool is_utc(UtcOffset offset) noexcept { return offset.seconds == 0; }
-
 // "+HH:MM" / "-HH:MM". Seconds that do not make a whole minute are not shown,
 // and a negative offset of under a minute keeps its sign: -30 is "-00:00".
-// Offsets stay below 100 hours, so "+HH:MM" has a fixed layout: one
-// little-endian word, of which the text is the low six bytes.
-constexpr std::uint64_t offset_ascii(UtcOffset offset) noexcept {
+template <class Out>
+constexpr void plain_write_offset(Out& out, UtcOffset offset) noexcept {
     const std::uint32_t magnitude = offset.seconds >= 0 ? static_cast<std::uint32_t>(offset.seconds)
                                                         : 0u - static_cast<std::uint32_t>(offset.seconds);
-    const std::uint64_t sign = offset.seconds >= 0 ? '+' : '-';
-    return two_digit_lanes(std::uint64_t{magnitude / 3600} << 8 | std::uint64_t{magnitude % 3600 / 60} << 32,
-                           0x0000000F00000F00, 0x30303A303000 | sign);
+    out.put(offset.seconds >= 0 ? '+' : '-');
+    plain_put_unsigned(out, magnitude / 3600, 2);
+    out.put(':');
+    plain_put_unsigned(out, magnitude % 3600 / 60, 2);
 }
 
 template <class Out>
 constexpr void write_offset(Out& out, UtcOffset offset) noexcept {
-    if (char* at = out.extend(6)) store_le64(at, offset_ascii(offset));
+    if constexpr (fast::enabled) {
+        fast::write_offset(out, offset);
+    } else {
+        plain_write_offset(out, offset);
+    }
 }
 
 }  // namespace kairodex

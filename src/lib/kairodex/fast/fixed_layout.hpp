@@ -1,18 +1,20 @@
 // The fixed layouts that most texts of every grammar come in: "YYYY-MM-DD",
 // "HH:MM:SS" with an optional fraction, the two joined by 'T' or ' ', and
-// "+HH:MM". They are read here at fixed places, eight bytes at a time, before
-// any general scan: one word is checked against its layout with two masked
-// compares and turned into digit pairs with one multiplication.
+// "+HH:MM". They are read here at fixed places, eight bytes at a time: one
+// word is checked against its layout with two masked compares and turned
+// into digit pairs with one multiplication.
 //
-// Every reader has one form:
+// Every field reader has one form:
 //
 //     std::size_t read_fixed_X(std::string_view text, std::size_t at, FixedX& fields)
 //
 // It reads its layout at text[at] into `fields` and returns where the reading
 // ended, or returns 0 (`fields` then unspecified) when the text there has
-// another layout. The fields are digits and nothing more: whether they make a
-// date, a time or an offset is for the caller to check, and whatever a reader
-// takes, the general grammars read the same way.
+// another layout. The fields are digits and nothing more. The grammars'
+// fast paths at the end (parse_date and its neighbours) check them and answer
+// as the plain readers would, or decline: what they do not take they hand to
+// the plain reader they are given (date.hpp, time.hpp, datetime.hpp,
+// offset_datetime.hpp).
 #pragma once
 
 #include <bit>
@@ -20,9 +22,12 @@
 #include <cstdint>
 #include <string_view>
 
+#include "kairodex/calendar_error.hpp"
+#include "kairodex/fast/short_steps.hpp"
 #include "kairodex/portable.hpp"
+#include "kairodex/values.hpp"
 
-namespace kairodex::impl {
+namespace kairodex::fast {
 
 // ---------------------------------------------------------------------------
 // Words of eight bytes
@@ -248,4 +253,78 @@ KAIRODEX_ALWAYS_INLINE constexpr std::size_t read_fixed_offset(std::string_view 
     return at + 6;
 }
 
-}  // namespace kairodex::impl
+// ---------------------------------------------------------------------------
+// The grammars' fast paths
+// ---------------------------------------------------------------------------
+
+// A reading's fields as a date and a time, or InvalidDate when a field is out
+// of range.
+constexpr Result<DateTime> make_datetime(const FixedDateTime& fields) noexcept {
+    const Result<Time> time =
+        make_time(fields.clock.hour, fields.clock.minute, fields.clock.second, fields.clock.nanosecond);
+    const Result<Date> date = make_date(fields.date.year, fields.date.month, fields.date.day);
+    if (!time || !date) return CalendarError::InvalidDate;
+    return DateTime{*date, *time};
+}
+
+// "YYYY-MM-DD"; any other text goes to `plain`.
+template <auto plain>
+KAIRODEX_ALWAYS_INLINE constexpr Result<Date> parse_date(std::string_view text) noexcept {
+    if (FixedDate fields{}; text.size() == 10 && read_fixed_date(text, 0, fields) != 0) {
+        return make_date(fields.year, fields.month, fields.day);
+    }
+    return plain(text);
+}
+
+// "HH:MM:SS[.F]", a valid time; any other text goes to `plain`, which says
+// what is wrong with it.
+template <auto plain>
+KAIRODEX_ALWAYS_INLINE constexpr Result<Time> parse_time(std::string_view text) noexcept {
+    if (FixedClock fields{}; const std::size_t end = read_fixed_clock(text, 0, fields)) {
+        if (end == text.size()) {
+            if (const Result<Time> time = make_time(fields.hour, fields.minute, fields.second, fields.nanosecond)) {
+                return time;
+            }
+        }
+    }
+    return plain(text);
+}
+
+// "YYYY-MM-DDTHH:MM:SS[.F]Z", a valid reading; any other text goes to
+// `plain`.
+template <auto plain>
+KAIRODEX_ALWAYS_INLINE constexpr Result<DateTime> parse_datetime(std::string_view text) noexcept {
+    if (FixedDateTime fields{}; const std::size_t end = read_fixed_datetime(text, 0, fields)) {
+        if (end + 1 == text.size() && (text[end] == 'Z' || text[end] == 'z')) {
+            if (const Result<DateTime> value = make_datetime(fields)) return value;
+        }
+    }
+    return plain(text);
+}
+
+// "YYYY-MM-DDTHH:MM:SS[.F]" and "Z" or "+HH:MM", a valid reading and offset;
+// any other text goes to `plain`. The layout starts with a digit and ends
+// with 'Z' or a digit, so there is no white space to trim.
+template <auto plain>
+KAIRODEX_ALWAYS_INLINE constexpr Result<OffsetDateTime> parse_offset_datetime(std::string_view text) noexcept {
+    if (FixedDateTime fields{}; const std::size_t end = read_fixed_datetime(text, 0, fields)) {
+        if (const Result<DateTime> local = make_datetime(fields)) {
+            // At offset zero the local reading is the instant itself.
+            if (end + 1 == text.size() && (text[end] == 'Z' || text[end] == 'z')) {
+                return OffsetDateTime{*local, UtcOffset{0}};
+            }
+            // "+HH:MM" to the end: the instant is the local reading moved back
+            // by the offset's whole minutes.
+            if (FixedOffset zone{}; text.size() - end == 6 && read_fixed_offset(text, end, zone) != 0 &&
+                                    zone.hours <= 23 && zone.minutes <= 59) {
+                const int offset_minutes = zone.hours * 60 + zone.minutes;
+                const Result<DateTime> utc = move_minutes(*local, zone.positive ? -offset_minutes : offset_minutes);
+                if (!utc) return CalendarError::OutOfRange;
+                return OffsetDateTime{*utc, UtcOffset{(zone.positive ? 60 : -60) * offset_minutes}};
+            }
+        }
+    }
+    return plain(text);
+}
+
+}  // namespace kairodex::fast
