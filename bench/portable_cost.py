@@ -13,12 +13,12 @@ import tempfile
 def medians(binary):
     with tempfile.NamedTemporaryFile(suffix=".json") as out:
         subprocess.run(
-            [binary, "--benchmark_filter=/kairodex", "--benchmark_repetitions=5", "--benchmark_min_time=0.05s",
+            [binary, "--benchmark_filter=/(fast|core)$", "--benchmark_repetitions=5", "--benchmark_min_time=0.05s",
              "--benchmark_display_aggregates_only=true", f"--benchmark_out={out.name}",
              "--benchmark_out_format=json"],
             check=True, capture_output=True, text=True)
         runs = json.load(open(out.name))["benchmarks"]
-    return {run["run_name"].removesuffix("/kairodex"): run["cpu_time"]
+    return {run["run_name"]: run["cpu_time"]
             for run in runs if run.get("aggregate_name") == "median"}
 
 
