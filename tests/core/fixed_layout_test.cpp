@@ -88,34 +88,21 @@ std::string offset_datetime_text(std::mt19937_64& random) {
 
 }  // namespace
 
-TEST(FixedLayout, DateAgreesWithThePlainGrammar) {
-    for (const std::string& written : texts(date_text)) {
-        const std::string_view text = exact(written);
-        EXPECT_TRUE(same(fast::parse_date<plain_parse_date>(text), plain_parse_date(text))) << written;
+// Each grammar's fast reader and its plain one on the same texts.
+template <auto fast_read, auto plain_read>
+void expect_same_readings(const std::vector<std::string>& written) {
+    for (const std::string& each : written) {
+        const std::string_view text = exact(each);
+        EXPECT_TRUE(same(fast_read(text), plain_read(text))) << each;
     }
 }
 
-TEST(FixedLayout, TimeAgreesWithThePlainGrammar) {
-    for (const std::string& written : texts(time_text)) {
-        const std::string_view text = exact(written);
-        EXPECT_TRUE(same(fast::parse_time<plain_parse_time>(text), plain_parse_time(text))) << written;
-    }
-}
-
-TEST(FixedLayout, DateTimeAgreesWithThePlainGrammar) {
-    for (const std::string& written : texts(datetime_text)) {
-        const std::string_view text = exact(written);
-        EXPECT_TRUE(same(fast::parse_datetime<plain_parse_datetime>(text), plain_parse_datetime(text))) << written;
-    }
-}
-
-TEST(FixedLayout, OffsetDateTimeAgreesWithThePlainGrammar) {
-    for (const std::string& written : texts(offset_datetime_text)) {
-        const std::string_view text = exact(written);
-        EXPECT_TRUE(
-            same(fast::parse_offset_datetime<plain_parse_offset_datetime>(text), plain_parse_offset_datetime(text)))
-            << written;
-    }
+TEST(FixedLayout, EachGrammarAgreesWithItsPlainReader) {
+    expect_same_readings<fast::parse_date<plain_parse_date>, plain_parse_date>(texts(date_text));
+    expect_same_readings<fast::parse_time<plain_parse_time>, plain_parse_time>(texts(time_text));
+    expect_same_readings<fast::parse_datetime<plain_parse_datetime>, plain_parse_datetime>(texts(datetime_text));
+    expect_same_readings<fast::parse_offset_datetime<plain_parse_offset_datetime>, plain_parse_offset_datetime>(
+        texts(offset_datetime_text));
 }
 
 TEST(FixedLayout, FractionsOfEveryLengthAndTheirEnds) {

@@ -75,19 +75,11 @@ constexpr Result<Date> plain_from_days_since_unix_epoch(std::int64_t days) noexc
 }
 
 constexpr std::int64_t days_since_unix_epoch(Date date) noexcept {
-    if constexpr (fast::enabled) {
-        return fast::days_since_unix_epoch(date);
-    } else {
-        return plain_days_since_unix_epoch(date);
-    }
+    return fast::enabled ? fast::days_since_unix_epoch(date) : plain_days_since_unix_epoch(date);
 }
 
 constexpr Result<Date> from_days_since_unix_epoch(std::int64_t days) noexcept {
-    if constexpr (fast::enabled) {
-        return fast::from_days_since_unix_epoch(days);
-    } else {
-        return plain_from_days_since_unix_epoch(days);
-    }
+    return fast::enabled ? fast::from_days_since_unix_epoch(days) : plain_from_days_since_unix_epoch(days);
 }
 
 // ---------------------------------------------------------------------------
@@ -103,11 +95,7 @@ constexpr Result<Date> plain_add_days(Date date, std::int64_t days) noexcept {
 }
 
 constexpr Result<Date> add_days(Date date, std::int64_t days) noexcept {
-    if constexpr (fast::enabled) {
-        return fast::add_days<plain_add_days>(date, days);
-    } else {
-        return plain_add_days(date, days);
-    }
+    return fast::enabled ? fast::add_days<plain_add_days>(date, days) : plain_add_days(date, days);
 }
 
 // 1970-01-01, day 0, is a Thursday (3).
@@ -168,11 +156,7 @@ KAIRODEX_NOINLINE constexpr Result<Date> plain_parse_date(std::string_view text)
 }
 
 constexpr Result<Date> parse_date(std::string_view text) noexcept {
-    if constexpr (fast::enabled) {
-        return fast::parse_date<plain_parse_date>(text);
-    } else {
-        return plain_parse_date(text);
-    }
+    return fast::enabled ? fast::parse_date<plain_parse_date>(text) : plain_parse_date(text);
 }
 
 // The year padded to four characters (the sign counted among them), then
@@ -193,11 +177,7 @@ constexpr void plain_write_date(Out& out, Date date) noexcept {
 
 template <class Out>
 constexpr void write_date(Out& out, Date date) noexcept {
-    if constexpr (fast::enabled) {
-        fast::write_date<plain_write_date<Out>>(out, date);
-    } else {
-        plain_write_date(out, date);
-    }
+    fast::enabled ? fast::write_date<plain_write_date<Out>>(out, date) : plain_write_date(out, date);
 }
 
 }  // namespace kairodex

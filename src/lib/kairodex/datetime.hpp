@@ -152,11 +152,7 @@ KAIRODEX_NOINLINE constexpr Result<DateTime> plain_parse_datetime(std::string_vi
 // Inlined into its callers, as the compiler chooses to do with the other
 // readers' choices by itself: it weighs this one just past its limit.
 KAIRODEX_ALWAYS_INLINE constexpr Result<DateTime> parse_datetime(std::string_view text) noexcept {
-    if constexpr (fast::enabled) {
-        return fast::parse_datetime<plain_parse_datetime>(text);
-    } else {
-        return plain_parse_datetime(text);
-    }
+    return fast::enabled ? fast::parse_datetime<plain_parse_datetime>(text) : plain_parse_datetime(text);
 }
 
 // A local reading and its offset: the date, 'T', the time, then "Z" for a
@@ -177,11 +173,8 @@ KAIRODEX_NOINLINE constexpr void plain_write_local_with_offset(Out& out, DateTim
 // "2024-06-01T09:30:00+02:00", "2024-06-01T07:30:00Z".
 template <class Out>
 constexpr void write_local_with_offset(Out& out, DateTime local, UtcOffset offset) noexcept {
-    if constexpr (fast::enabled) {
-        fast::write_local_with_offset<plain_write_local_with_offset<Out>>(out, local, offset);
-    } else {
-        plain_write_local_with_offset(out, local, offset);
-    }
+    fast::enabled ? fast::write_local_with_offset<plain_write_local_with_offset<Out>>(out, local, offset)
+                  : plain_write_local_with_offset(out, local, offset);
 }
 
 // "2024-06-01T07:30:00Z"; at most 37 characters.

@@ -32,11 +32,7 @@ constexpr Result<DateTime> plain_move_seconds(DateTime value, std::int64_t secon
 }
 
 constexpr Result<DateTime> move_seconds(DateTime value, std::int64_t seconds) noexcept {
-    if constexpr (fast::enabled) {
-        return fast::move_seconds<plain_move_seconds>(value, seconds);
-    } else {
-        return plain_move_seconds(value, seconds);
-    }
+    return fast::enabled ? fast::move_seconds<plain_move_seconds>(value, seconds) : plain_move_seconds(value, seconds);
 }
 
 }  // namespace impl
@@ -133,11 +129,8 @@ KAIRODEX_NOINLINE constexpr Result<OffsetDateTime> plain_parse_offset_datetime(s
 }
 
 constexpr Result<OffsetDateTime> parse_offset_datetime(std::string_view text) noexcept {
-    if constexpr (fast::enabled) {
-        return fast::parse_offset_datetime<plain_parse_offset_datetime>(text);
-    } else {
-        return plain_parse_offset_datetime(text);
-    }
+    return fast::enabled ? fast::parse_offset_datetime<plain_parse_offset_datetime>(text)
+                         : plain_parse_offset_datetime(text);
 }
 
 }  // namespace kairodex

@@ -83,11 +83,8 @@ KAIRODEX_NOINLINE constexpr void plain_put_unsigned(Out& out, u128 value, int wi
 
 template <class Out>
 constexpr void put_unsigned(Out& out, u128 value, int width = 1) noexcept {
-    if constexpr (fast::enabled) {
-        fast::put_unsigned<plain_put_unsigned<Out>>(out, value, width);
-    } else {
-        plain_put_unsigned(out, value, width);
-    }
+    fast::enabled ? fast::put_unsigned<plain_put_unsigned<Out>>(out, value, width)
+                  : plain_put_unsigned(out, value, width);
 }
 
 // Writes `value` in decimal with a leading '-' when negative.

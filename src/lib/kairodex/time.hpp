@@ -56,11 +56,7 @@ KAIRODEX_NOINLINE constexpr Result<Time> plain_parse_time(std::string_view text)
 }
 
 constexpr Result<Time> parse_time(std::string_view text) noexcept {
-    if constexpr (fast::enabled) {
-        return fast::parse_time<plain_parse_time>(text);
-    } else {
-        return plain_parse_time(text);
-    }
+    return fast::enabled ? fast::parse_time<plain_parse_time>(text) : plain_parse_time(text);
 }
 
 // "HH:MM:SS", followed by '.' and the nine digits of the nanosecond without
@@ -82,11 +78,7 @@ constexpr void plain_write_time(Out& out, Time time) noexcept {
 
 template <class Out>
 constexpr void write_time(Out& out, Time time) noexcept {
-    if constexpr (fast::enabled) {
-        fast::write_time(out, time);
-    } else {
-        plain_write_time(out, time);
-    }
+    fast::enabled ? fast::write_time(out, time) : plain_write_time(out, time);
 }
 
 }  // namespace kairodex

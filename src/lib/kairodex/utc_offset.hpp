@@ -44,11 +44,7 @@ constexpr void plain_write_offset(Out& out, UtcOffset offset) noexcept {
 
 template <class Out>
 constexpr void write_offset(Out& out, UtcOffset offset) noexcept {
-    if constexpr (fast::enabled) {
-        fast::write_offset(out, offset);
-    } else {
-        plain_write_offset(out, offset);
-    }
+    fast::enabled ? fast::write_offset(out, offset) : plain_write_offset(out, offset);
 }
 
 }  // namespace kairodex

@@ -44,11 +44,7 @@ constexpr bool plain_is_leap_year(year_t year) noexcept {
 }
 
 constexpr bool is_leap_year(year_t year) noexcept {
-    if constexpr (fast::enabled) {
-        return fast::is_leap_year(year);
-    } else {
-        return plain_is_leap_year(year);
-    }
+    return fast::enabled ? fast::is_leap_year(year) : plain_is_leap_year(year);
 }
 
 // 31 for months 1, 3, 5, 7, 8, 10, 12 and 30 for 4, 6, 9, 11: the low bit of

@@ -2,11 +2,7 @@
 // a fast path chooses in one place, in the open:
 //
 //     constexpr Result<Date> parse_date(std::string_view text) noexcept {
-//         if constexpr (fast::enabled) {
-//             return fast::parse_date<plain_parse_date>(text);
-//         } else {
-//             return plain_parse_date(text);
-//         }
+//         return fast::enabled ? fast::parse_date<plain_parse_date>(text) : plain_parse_date(text);
 //     }
 //
 // The plain function is the definition. A fast path that does not take an
@@ -19,9 +15,10 @@
 // that does only a step of an operation (the split of a nanosecond count in
 // from_unix_nanos) declines with an empty optional.
 //
-// A build that defines KAIRODEX_FAST=0 (CMake: -DKAIRODEX_FAST=OFF) takes the
-// plain branch of every such choice and runs the plain core alone; the fast
-// functions themselves are still compiled, and tested, in every build.
+// `enabled` is a constant, so the compiler keeps one branch. A build that
+// defines KAIRODEX_FAST=0 (CMake: -DKAIRODEX_FAST=OFF) takes the plain branch
+// of every such choice and runs the plain core alone; the fast functions
+// themselves are still compiled, and tested, in every build.
 #pragma once
 
 #ifndef KAIRODEX_FAST
