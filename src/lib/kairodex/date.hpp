@@ -57,11 +57,10 @@ constexpr Result<Date> plain_from_days_since_unix_epoch(std::int64_t days) noexc
     const std::int64_t since_0000_03_01 = days + 719468;
     const std::int64_t era = floor_div<std::int64_t>(since_0000_03_01, 146097);
     const auto day_of_era = static_cast<std::uint32_t>(since_0000_03_01 - era * 146097);  // [0, 146096]
-    // Taking one day off for every four years gone by (a block of four years
-    // has 1460 days before its leap day), putting one back for every 100
-    // (36524 days, whose last year has none) and taking one off at the very
-    // end of the era (day 146096, the leap day of its 400th year) leaves 365
-    // days to every year.
+    // Take away the leap days before the day: one after every 1460 days (each
+    // four years end with one), none after every 36524 (each century's last
+    // year has none), and the era's last day, 146096 (its 400th year has one
+    // again). What is left counts 365 days to every year.
     const std::uint32_t year_of_era =
         (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;  // [0, 399]
     const std::uint32_t day_of_year =
@@ -86,6 +85,7 @@ constexpr Result<Date> from_days_since_unix_epoch(std::int64_t days) noexcept {
 // Steps, weekdays and ordinals
 // ---------------------------------------------------------------------------
 
+// The day count, moved by `days`, back to a date.
 constexpr Result<Date> plain_add_days(Date date, std::int64_t days) noexcept {
     std::int64_t sum = 0;
     if (add_overflow(days_since_unix_epoch(date), days, &sum)) {
