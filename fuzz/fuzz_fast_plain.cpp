@@ -167,7 +167,7 @@ void check_numbers(FuzzedDataProvider& in) {
     // The writers, into buffers filled to any point, so that their texts end
     // at, before and past the last byte.
     const auto filled = in.ConsumeIntegralInRange<std::size_t>(0, Buffer::capacity);
-    const UtcOffset offset{in.ConsumeIntegralInRange(-max_offset_seconds, max_offset_seconds)};
+    const UtcOffset offset{in.ConsumeBool() ? 0 : in.ConsumeIntegralInRange(-max_offset_seconds, max_offset_seconds)};
     check_writer(
         filled, [&](Buffer& out) { fast::write_date<declined_to<plain_write_date<Buffer>, Buffer&, Date>>(out, date); },
         [&](Buffer& out) { plain_write_date(out, date); });
