@@ -88,21 +88,25 @@ std::string offset_datetime_text(std::mt19937_64& random) {
 
 }  // namespace
 
-// Each grammar's fast reader and its plain one on the same texts.
-template <auto fast_read, auto plain_read>
+// Each grammar's fast reader (handing over to the plain one) and its public
+// one (handing over to the general reader with the public readers of its
+// parts) against the plain one, on the same texts.
+template <auto fast_read, auto public_read, auto plain_read>
 void expect_same_readings(const std::vector<std::string>& written) {
     for (const std::string& each : written) {
         const std::string_view text = exact(each);
         EXPECT_TRUE(same(fast_read(text), plain_read(text))) << each;
+        EXPECT_TRUE(same(public_read(text), plain_read(text))) << each;
     }
 }
 
 TEST(FixedLayout, EachGrammarAgreesWithItsPlainReader) {
-    expect_same_readings<fast::parse_date<plain_parse_date>, plain_parse_date>(texts(date_text));
-    expect_same_readings<fast::parse_time<plain_parse_time>, plain_parse_time>(texts(time_text));
-    expect_same_readings<fast::parse_datetime<plain_parse_datetime>, plain_parse_datetime>(texts(datetime_text));
-    expect_same_readings<fast::parse_offset_datetime<plain_parse_offset_datetime>, plain_parse_offset_datetime>(
-        texts(offset_datetime_text));
+    expect_same_readings<fast::parse_date<plain_parse_date>, parse_date, plain_parse_date>(texts(date_text));
+    expect_same_readings<fast::parse_time<plain_parse_time>, parse_time, plain_parse_time>(texts(time_text));
+    expect_same_readings<fast::parse_datetime<plain_parse_datetime>, parse_datetime, plain_parse_datetime>(
+        texts(datetime_text));
+    expect_same_readings<fast::parse_offset_datetime<plain_parse_offset_datetime>, parse_offset_datetime,
+                         plain_parse_offset_datetime>(texts(offset_datetime_text));
 }
 
 TEST(FixedLayout, FractionsOfEveryLengthAndTheirEnds) {

@@ -132,28 +132,40 @@ constexpr Result<DateTime> from_filetime_ticks(std::uint64_t ticks) noexcept {
 // Text
 // ---------------------------------------------------------------------------
 
+namespace impl {
+
 // "<date>T<time>Z", with ' ' accepted in place of 'T' and 'z' in place of 'Z',
-// the date and the time as their own grammars read them. Only UTC is read
-// here; other offsets belong to OffsetDateTime. Out of line, so that the fast
-// path inlines into the callers of parse_datetime.
-KAIRODEX_NOINLINE constexpr Result<DateTime> plain_parse_datetime(std::string_view text) noexcept {
+// the date and the time read by `read_date` and `read_time`: the plain
+// readers in plain_parse_datetime, the public ones where the public reader's
+// fast path hands a text over (they answer as the plain ones do, and sooner).
+// Only UTC is read here; other offsets belong to OffsetDateTime. Out of line,
+// so that the fast path inlines into the callers of parse_datetime.
+template <auto read_date, auto read_time>
+KAIRODEX_NOINLINE constexpr Result<DateTime> read_datetime(std::string_view text) noexcept {
     if (text.empty() || (text.back() != 'Z' && text.back() != 'z')) {
         return CalendarError::InvalidDate;
     }
     text.remove_suffix(1);
-    std::size_t separator = impl::date_time_separator(text);
+    std::size_t separator = date_time_separator(text);
     if (separator == std::string_view::npos) return CalendarError::InvalidDate;
-    const Result<Date> date = plain_parse_date(impl::part(text, 0, separator));
-    const Result<Time> time = plain_parse_time(impl::part(text, separator + 1));
+    const Result<Date> date = read_date(part(text, 0, separator));
+    const Result<Time> time = read_time(part(text, separator + 1));
     if (!date || !time) return CalendarError::InvalidDate;
     return DateTime{*date, *time};
+}
+
+}  // namespace impl
+
+constexpr Result<DateTime> plain_parse_datetime(std::string_view text) noexcept {
+    return impl::read_datetime<plain_parse_date, plain_parse_time>(text);
 }
 
 // Inlined into its callers, as the compiler inlines the choices of the date
 // and time readers by itself: it weighs this one just past its limit, and a
 // call then costs the module ten instructions more.
 KAIRODEX_ALWAYS_INLINE constexpr Result<DateTime> parse_datetime(std::string_view text) noexcept {
-    return fast::enabled ? fast::parse_datetime<plain_parse_datetime>(text) : plain_parse_datetime(text);
+    return fast::enabled ? fast::parse_datetime<impl::read_datetime<parse_date, parse_time>>(text)
+                         : plain_parse_datetime(text);
 }
 
 // A local reading and its offset: the date, 'T', the time, then "Z" for a

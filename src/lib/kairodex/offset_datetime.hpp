@@ -98,20 +98,20 @@ constexpr Result<UtcOffset> parse_offset(std::string_view text) noexcept {
     return offset_from_hours_minutes(positive, static_cast<std::uint8_t>(hours), static_cast<std::uint8_t>(minutes));
 }
 
-}  // namespace impl
-
 // "<date>T<time><offset>" with 'Z'/'z' or a numeric offset, ' ' accepted in
-// place of 'T', and white space of any script ignored at both ends; the
-// date, the time and the offset as their own grammars read them. Out of line,
-// so that the fast path inlines into the callers of parse_offset_datetime.
-KAIRODEX_NOINLINE constexpr Result<OffsetDateTime> plain_parse_offset_datetime(std::string_view text) noexcept {
-    text = impl::trim_white_space(text);
-    const std::size_t separator = impl::date_time_separator(text);
+// place of 'T', and white space of any script ignored at both ends; the date
+// and the time read by `read_date` and `read_time` (as in read_datetime), the
+// offset as parse_offset reads it. Out of line, so that the fast path inlines
+// into the callers of parse_offset_datetime.
+template <auto read_date, auto read_time>
+KAIRODEX_NOINLINE constexpr Result<OffsetDateTime> read_offset_datetime(std::string_view text) noexcept {
+    text = trim_white_space(text);
+    const std::size_t separator = date_time_separator(text);
     if (separator == std::string_view::npos) return CalendarError::InvalidDate;
-    const Result<Date> date = plain_parse_date(impl::part(text, 0, separator));
+    const Result<Date> date = read_date(part(text, 0, separator));
     if (!date) return CalendarError::InvalidDate;
 
-    std::string_view rest = impl::part(text, separator + 1);
+    std::string_view rest = part(text, separator + 1);
     Result<UtcOffset> offset = UtcOffset{0};
     if (!rest.empty() && (rest.back() == 'Z' || rest.back() == 'z')) {
         rest.remove_suffix(1);
@@ -120,16 +120,22 @@ KAIRODEX_NOINLINE constexpr Result<OffsetDateTime> plain_parse_offset_datetime(s
         std::size_t end = rest.size();
         while (end > 0 && rest[end - 1] != '+' && rest[end - 1] != '-') --end;
         if (end == 0) return CalendarError::InvalidDate;
-        offset = impl::parse_offset(impl::part(rest, end - 1));
-        rest = impl::part(rest, 0, end - 1);
+        offset = parse_offset(part(rest, end - 1));
+        rest = part(rest, 0, end - 1);
     }
-    const Result<Time> time = plain_parse_time(rest);
+    const Result<Time> time = read_time(rest);
     if (!time || !offset) return CalendarError::InvalidDate;
     return from_local(*date, *time, *offset);
 }
 
+}  // namespace impl
+
+constexpr Result<OffsetDateTime> plain_parse_offset_datetime(std::string_view text) noexcept {
+    return impl::read_offset_datetime<plain_parse_date, plain_parse_time>(text);
+}
+
 constexpr Result<OffsetDateTime> parse_offset_datetime(std::string_view text) noexcept {
-    return fast::enabled ? fast::parse_offset_datetime<plain_parse_offset_datetime>(text)
+    return fast::enabled ? fast::parse_offset_datetime<impl::read_offset_datetime<parse_date, parse_time>>(text)
                          : plain_parse_offset_datetime(text);
 }
 

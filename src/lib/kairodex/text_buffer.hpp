@@ -59,26 +59,27 @@ class TextBuffer {
 
 // --- decimal writers -------------------------------------------------------
 
-// Writes `value` in decimal, padded on the left with zeros to `width` digits
-// (at most 39, the digits of 2^128), digit by digit from the last. A value
-// beyond 64 bits is first cut into pieces of 19 digits by 10^19, so that only
-// those divisions are 128-bit ones.
+// Writes `value` in decimal, padded on the left with zeros to `width` digits,
+// digit by digit. A value beyond 64 bits is first cut into pieces of 19
+// digits by 10^19, so that only those divisions are 128-bit ones.
 template <class Out>
 KAIRODEX_NOINLINE constexpr void plain_put_unsigned(Out& out, u128 value, int width = 1) noexcept {
-    char digits[39];
-    std::fill_n(digits, sizeof digits, '0');  // the padding
-    std::size_t first = sizeof digits;
+    char digits[39];  // the last digit first; 2^128 has 39
+    std::size_t count = 0;
     while (value > UINT64_MAX) {
         constexpr std::uint64_t ten_to_19 = 10000000000000000000u;
         auto piece = static_cast<std::uint64_t>(value % ten_to_19);
         value /= ten_to_19;
-        for (int i = 0; i < 19; ++i, piece /= 10) digits[--first] = static_cast<char>('0' + piece % 10);
+        for (int i = 0; i < 19; ++i, piece /= 10) digits[count++] = static_cast<char>('0' + piece % 10);
     }
-    for (auto rest = static_cast<std::uint64_t>(value); first == sizeof digits || rest != 0; rest /= 10) {
-        digits[--first] = static_cast<char>('0' + rest % 10);
+    for (auto rest = static_cast<std::uint64_t>(value); count == 0 || rest != 0; rest /= 10) {
+        digits[count++] = static_cast<char>('0' + rest % 10);
     }
-    first = std::min(first, sizeof digits - std::min(static_cast<std::size_t>(width), sizeof digits));
-    out.put(std::string_view(digits + first, sizeof digits - first));
+    const std::size_t padded = std::max(count, static_cast<std::size_t>(width));
+    char* at = out.extend(padded);
+    if (at == nullptr) return;
+    for (std::size_t zeros = padded - count; zeros > 0; --zeros) *at++ = '0';
+    while (count > 0) *at++ = digits[--count];
 }
 
 template <class Out>
