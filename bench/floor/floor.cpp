@@ -289,7 +289,7 @@ struct Entries {
         {Py_tp_dealloc, as_slot(dealloc)},
         {Py_tp_methods, methods},
         {Py_tp_getset, getters},
-        {Py_tp_vectorcall, as_slot(construct)},
+        {kp::compat::tp_vectorcall, as_slot(construct)},
         {Py_tp_str, as_slot(str)},
         {Py_tp_hash, as_slot(hash)},
         {Py_tp_richcompare, as_slot(richcompare)},
@@ -299,9 +299,6 @@ struct Entries {
     // clang-format on
 
     static_assert(kp::instance_size<Value<C>> == 24 + 8 * C);
-
-    static inline PyType_Spec type_definition = {shapes[C].name, kp::instance_size<Value<C>>, 0, Py_TPFLAGS_DEFAULT,
-                                                 slots};
 };
 
 // Each class method replaced by the method bound to the class, as the module
@@ -321,7 +318,8 @@ int bind_class_methods(PyTypeObject* type, PyMethodDef* def) noexcept {
 template <int C>
 int create_type() noexcept {
     if (types[C] != nullptr) return 0;
-    PyObject* type = PyType_FromSpec(&Entries<C>::type_definition);
+    PyObject* type =
+        kp::compat::create_type(shapes[C].name, Py_TPFLAGS_DEFAULT, kp::instance_size<Value<C>>, Entries<C>::slots);
     if (type == nullptr) return -1;
     if (bind_class_methods(reinterpret_cast<PyTypeObject*>(type), Entries<C>::methods) < 0) {
         Py_DECREF(type);
@@ -336,7 +334,7 @@ int module_exec(PyObject* module) noexcept {
     for (int n = 0; n < 7; ++n) {
         if (kept_objects[n] != nullptr) continue;
         if ((kept_objects[n] = make<value24>(n)) == nullptr) return -1;
-        PyUnstable_SetImmortal(kept_objects[n]);  // as the weekdays are
+        kp::compat::make_immortal(kept_objects[n]);  // as the weekdays are
     }
     for (PyTypeObject* type : types) {
         if (PyModule_AddType(module, type) < 0) return -1;

@@ -1,5 +1,5 @@
-// The module's two export hooks, both leading to one slot list, and the module
-// body that registers the classes.
+// The module body that registers the classes; the export hooks that lead to
+// it are in compat.cpp.
 #include "errors.hpp"
 #include "registry.hpp"
 
@@ -81,6 +81,8 @@ bool home_interpreter() noexcept {
     return PyDict_SetItemString(dict, home_key, Py_True) == 0;
 }
 
+}  // namespace
+
 int module_exec(PyObject* module) noexcept {
     if (!home_interpreter()) return -1;
     // The class list is in registration order.
@@ -90,46 +92,4 @@ int module_exec(PyObject* module) noexcept {
     return 0;
 }
 
-// Built for the GIL-enabled interpreter, not the stable ABI.
-PyABIInfo abi_info = {1, 0, PyABIInfo_GIL, 0, 0};
-
-PySlot make_slot(std::uint16_t id, std::uint16_t flags, void* value) noexcept {
-    PySlot slot{};
-    slot.sl_id = id;
-    slot.sl_flags = flags;
-    slot.sl_ptr = value;
-    return slot;
-}
-
-PySlot module_slots[] = {
-    [] {
-        PySlot slot{};
-        slot.sl_id = Py_mod_exec;
-        slot.sl_func = reinterpret_cast<_Py_funcptr_t>(&module_exec);
-        return slot;
-    }(),
-    make_slot(Py_mod_abi, PySlot_STATIC, &abi_info),
-    make_slot(Py_mod_gil, PySlot_INTPTR, Py_MOD_GIL_NOT_USED),
-    make_slot(Py_mod_name, PySlot_STATIC, const_cast<char*>("kairodex")),
-    make_slot(Py_mod_doc, PySlot_STATIC, const_cast<char*>("")),
-    // The type objects are process-wide, shared by every module object, so
-    // sub-interpreters (with their own object spaces) are refused at import.
-    make_slot(Py_mod_multiple_interpreters, PySlot_INTPTR, Py_MOD_MULTIPLE_INTERPRETERS_NOT_SUPPORTED),
-    PySlot{},
-};
-
-PyModuleDef_Slot legacy_slots[] = {
-    {Py_slot_subslots, module_slots},
-    {0, nullptr},
-};
-
-PyModuleDef legacy_definition = {
-    PyModuleDef_HEAD_INIT, "kairodex", "", 0, nullptr, legacy_slots, nullptr, nullptr, nullptr,
-};
-
-}  // namespace
 }  // namespace kairodex::python
-
-PyMODEXPORT_FUNC PyModExport_kairodex(void) { return kairodex::python::module_slots; }
-
-PyMODINIT_FUNC PyInit_kairodex(void) { return PyModuleDef_Init(&kairodex::python::legacy_definition); }

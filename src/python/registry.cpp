@@ -47,7 +47,7 @@ class SlotList {
         add(Py_tp_dealloc, reinterpret_cast<void*>(&dealloc_instance));
         add(Py_tp_doc, const_cast<char*>(surface.constructor.doc));
         add(Py_tp_new, reinterpret_cast<void*>(surface.constructor.new_instance));
-        add(Py_tp_vectorcall, reinterpret_cast<void*>(surface.constructor.vectorcall));
+        add(compat::tp_vectorcall, reinterpret_cast<void*>(surface.constructor.vectorcall));
         add(Py_tp_methods, surface.methods);
         add(Py_tp_getset, surface.getters);
         add(Py_tp_str, reinterpret_cast<void*>(surface.str));
@@ -105,21 +105,9 @@ void discard(PyObject* type) noexcept {
 PyTypeObject* create(const ClassRecord& record) noexcept {
     const ClassSurface& surface = record.surface;
     SlotList class_slots(surface);
-    PySlot slots[5] = {};
-    slots[0].sl_id = Py_tp_name;
-    slots[0].sl_flags = PySlot_INTPTR;
-    slots[0].sl_ptr = const_cast<char*>(record.qualified_name);
-    slots[1].sl_id = Py_tp_flags;
     // A class without a constructor has its values from elsewhere only.
-    slots[1].sl_uint64 = surface.constructor.new_instance == nullptr ? Py_TPFLAGS_DISALLOW_INSTANTIATION : 0;
-    slots[2].sl_id = Py_tp_slots;
-    slots[2].sl_flags = PySlot_INTPTR;
-    slots[2].sl_ptr = class_slots.data();
-    slots[3].sl_id = Py_tp_basicsize;
-    slots[3].sl_size = record.basicsize;
-    // slots[4] is the end record.
-
-    PyObject* type = PyType_FromSlots(slots);
+    const std::uint64_t flags = surface.constructor.new_instance == nullptr ? Py_TPFLAGS_DISALLOW_INSTANTIATION : 0;
+    PyObject* type = compat::create_type(record.qualified_name, flags, record.basicsize, class_slots.data());
     if (type == nullptr) return nullptr;
     if (bind_class_methods(reinterpret_cast<PyTypeObject*>(type), surface.methods) < 0 ||
         (surface.add_class_attributes != nullptr &&

@@ -36,7 +36,7 @@ int add_class_attributes(PyTypeObject* type) noexcept {
         created[n] = day;
     }
     for (int n = 0; n < 7; ++n) {
-        PyUnstable_SetImmortal(created[n]);
+        compat::make_immortal(created[n]);
         weekday_objects[n] = Py_NewRef(created[n]);  // the module's own, whatever the class's dictionary does
     }
     return 0;
