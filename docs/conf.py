@@ -11,7 +11,8 @@ import sys
 from pathlib import Path
 
 here = Path(__file__).resolve().parent
-sys.path[:0] = [str(here / "_ext"), str(here)]
+# examples/ for the recipes (examples/recipes.py) that docs/recipes.rst tests.
+sys.path[:0] = [str(here / "_ext"), str(here), str(here.parent / "examples")]
 
 import charts  # noqa: E402  (docs/charts.py)
 
@@ -46,7 +47,8 @@ python_use_unqualified_type_names = True
 
 # Every `>>>` block of the pages is a doctest, run by `-b doctest`.
 doctest_test_doctest_blocks = "default"
-doctest_global_setup = ""
+# The pandas recipes are skipped where pandas is not installed.
+doctest_global_setup = "import importlib.util\nhave_pandas = importlib.util.find_spec('pandas') is not None\n"
 
 html_theme = "furo"
 html_title = "kairodex"
