@@ -147,7 +147,8 @@ def _counts(values, kind: str) -> list[int]:
 
 
 def from_datetime64(values) -> list[DateTime]:
-    """The instants of a datetime64 array (any unit from weeks to nanoseconds), exact."""
+    """The instants of a datetime64 array (any unit from weeks to nanoseconds), exact;
+    beyond kairodex's range, its ValueError (OverflowError past int64 seconds)."""
     return [DateTime.from_unix_timestamp(*divmod(n, 10**9)) for n in _counts(values, "M")]
 
 
@@ -192,9 +193,12 @@ def json_default(value):
         return value.total_nanos()
     if isinstance(value, UtcOffset):
         return value.as_seconds()
-    if isinstance(value, OffsetDateTime) and value.offset.as_seconds() % 60:
-        # Its text has whole minutes of offset only and would read back as another instant.
-        raise ValueError(f"the offset of {value.utc} at {value.offset.as_seconds()} s has no exact text")
+    if isinstance(value, OffsetDateTime):
+        seconds = value.offset.as_seconds()
+        # Its text has whole minutes of offset, which would read back as another instant,
+        # and the offsets of a whole day print as +24:00 and -24:00, which do not read back.
+        if seconds % 60 or abs(seconds) == 86400:
+            raise ValueError(f"{value.utc} at an offset of {seconds} s has no text that reads back")
     if isinstance(value, (Date, Time, DateTime, OffsetDateTime, Weekday)):
         return str(value)
     raise TypeError(f"Object of type {type(value).__name__} is not JSON serializable")
