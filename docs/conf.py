@@ -26,6 +26,8 @@ extensions = [
     "sphinx.ext.napoleon",
     "sphinx.ext.doctest",
     "kairodex_stubs",
+    # CHANGELOG.md, included by changelog.rst.
+    "myst_parser",
 ]
 
 root_doc = "index"
