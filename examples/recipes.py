@@ -158,7 +158,12 @@ def from_timedelta64(values) -> list[Duration]:
 
 
 def to_timestamp(value: DateTime | OffsetDateTime):
-    """A pandas Timestamp of the instant: in UTC, or at the value's offset; exact."""
+    """A pandas Timestamp of the instant: in UTC, or at the value's offset; exact.
+
+    pandas holds the instant in int64 nanoseconds (ValueError beyond, as
+    to_datetime64), and at an offset the local reading too: within a day of
+    either end, pandas' OutOfBoundsDatetime (a ValueError) where it falls outside.
+    """
     import pandas as pd
 
     stamp = pd.Timestamp(to_datetime64([value])[0], tz="UTC")
