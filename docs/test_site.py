@@ -286,6 +286,8 @@ def test_page_renders(tmp_path, name, texts, least_images):
     visible = attributes["data-probe-text"]
     for text in texts:
         assert text in visible, f"{text!r} is not visible on {name}.html"
+    # The theme's own complaints (e.g. about a table of contents) show as ERROR on the page.
+    assert "ERROR:" not in visible, visible[visible.index("ERROR:"):][:200]
     assert attributes["data-probe-broken"] == "", f"images that did not load: {attributes['data-probe-broken']}"
     assert int(attributes["data-probe-images"]) >= least_images
     errors = [line for line in result.stderr.splitlines() if "Uncaught" in line]
