@@ -1,6 +1,6 @@
 // What differs between the interpreters the module is built for, CPython
-// 3.13, 3.14 and 3.15 (GIL builds): the frame calls the names here, and only
-// this file and compat.cpp test the interpreter's version.
+// 3.13, 3.14 and 3.15: the frame calls the names here, and only this file,
+// compat.cpp and compat_export.cpp test the interpreter's version.
 //
 //   type creation       3.15 takes slot records (PyType_FromSlots); before,
 //                       a PyType_Spec (PyType_FromMetaclass)
@@ -12,7 +12,10 @@
 //                       the same name and calls (compat.cpp)
 //   export hooks        3.15 loads PyModExport_kairodex or PyInit_kairodex,
 //                       both leading to one slot list; before, PyInit_kairodex
-//                       alone, with classic module slots (compat.cpp)
+//                       alone, with classic module slots (compat_export.cpp)
+//   free threading      a free-threaded build (Py_GIL_DISABLED) runs module
+//                       code in several threads at once: what the module
+//                       shares between calls must then need no GIL
 #pragma once
 
 #define PY_SSIZE_T_CLEAN
@@ -25,6 +28,14 @@
 #endif
 
 namespace kairodex::python::compat {
+
+// Whether the interpreter is a free-threaded build, where no GIL serialises
+// calls into the module.
+#ifdef Py_GIL_DISABLED
+inline constexpr bool free_threaded = true;
+#else
+inline constexpr bool free_threaded = false;
+#endif
 
 // The classic slot that names a class's own call (Date(...)): CPython's own
 // number from 3.14 on; on 3.13 the same number, which create_type takes out
@@ -88,7 +99,7 @@ inline void make_immortal(PyObject* object) noexcept {
 
 namespace kairodex::python {
 
-// The module body (module.cpp), which the export hooks (compat.cpp) lead to:
+// The module body (module.cpp), which the export hooks (compat_export.cpp) lead to:
 // registers the classes on a new module object. 0, or -1 with an exception set.
 int module_exec(PyObject* module) noexcept;
 

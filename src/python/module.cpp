@@ -1,28 +1,25 @@
 // The module body that registers the classes; the export hooks that lead to
-// it are in compat.cpp.
+// it are in compat_export.cpp.
 #include "errors.hpp"
+#include "reference.hpp"
 #include "registry.hpp"
 
 namespace kairodex::python {
 namespace {
 
-// Reads the module's `__all__`, creating it when absent. New reference.
-PyObject* all_list(PyObject* module) noexcept {
-    PyObject* all = nullptr;
-    int found = PyObject_GetOptionalAttrString(module, "__all__", &all);
-    if (found < 0) return nullptr;
+// Reads the module's `__all__`, creating it when absent; null with an
+// exception set.
+Owned all_list(PyObject* module) noexcept {
+    Owned all;
+    const int found = PyObject_GetOptionalAttrString(module, "__all__", all.out());
+    if (found < 0) return {};
     if (found == 0) {
-        all = PyList_New(0);
-        if (all == nullptr) return nullptr;
-        if (PyObject_SetAttrString(module, "__all__", all) < 0) {
-            Py_DECREF(all);
-            return nullptr;
-        }
+        all = Owned{PyList_New(0)};
+        if (!all || PyObject_SetAttrString(module, "__all__", all.get()) < 0) return {};
     }
-    if (!PyList_Check(all)) {
-        raise_not_instance(all, "list");
-        Py_DECREF(all);
-        return nullptr;
+    if (!PyList_Check(all.get())) {
+        raise_not_instance(all.get(), "list");
+        return {};
     }
     return all;
 }
@@ -30,14 +27,11 @@ PyObject* all_list(PyObject* module) noexcept {
 int register_class(PyObject* module, ClassId id) noexcept {
     PyTypeObject* type = type_object(id);
     if (type == nullptr) return -1;
-    PyObject* all = all_list(module);
-    if (all == nullptr) return -1;
+    const Owned all = all_list(module);
+    if (!all) return -1;
     const char* name = class_name(id);
-    PyObject* text = PyUnicode_FromString(name);
-    const bool appended = text != nullptr && PyList_Append(all, text) == 0;
-    Py_XDECREF(text);
-    Py_DECREF(all);
-    if (!appended) {
+    const Owned text{PyUnicode_FromString(name)};
+    if (!text || PyList_Append(all.get(), text.get()) < 0) {
         raise_panic("could not append __name__ to __all__");
         return -1;
     }
@@ -68,9 +62,8 @@ bool home_interpreter() noexcept {
         return false;
     }
     constexpr const char home_key[] = "kairodex.classes";
-    PyObject* mark = nullptr;
-    const int marked = PyDict_GetItemStringRef(dict, home_key, &mark);
-    Py_XDECREF(mark);
+    Owned mark;
+    const int marked = PyDict_GetItemStringRef(dict, home_key, mark.out());
     if (marked != 0) return marked > 0;
     if (classes_made()) {
         PyErr_SetString(PyExc_ImportError,
