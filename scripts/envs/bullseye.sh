@@ -30,7 +30,7 @@ provision_bullseye() {
         log "bullseye root ready ($(du -sh "$bullseye_root" 2>/dev/null | cut -f1), $((SECONDS - start)) s)"
         exec 8>&-
     fi
-    build_cpython "$bullseye_root" "$bullseye_prefix"
+    build_cpython "$bullseye_root" "$bullseye_prefix" --disable-test-modules
     # The test tools, file by file as their Debian packages install them.
     local tools=$bullseye_root$bullseye_tools
     rm -rf "$tools"
@@ -48,7 +48,7 @@ provision_bullseye() {
 
 env_test() {
     provision
-    wheel_pythons=(python3.13)
+    wheel_versions=(3.13)
     build_wheel
     provision_bullseye
     phase "the cp313 wheel in bullseye's CPython $cpython_version" in_root "$bullseye_root" \

@@ -47,13 +47,14 @@ tsan_pytest() {
 
 env_test() {
     tsan_interpreter
-    configure_and_build -DKAIRODEX_BUILD_TESTS=OFF
+    configure_and_build
+    phase "C++ core tests under ThreadSanitizer ($env_name)" run_ctest
     phase "thread tests under ThreadSanitizer ($env_name)" tsan_pytest "$@"
 }
 
 env_run() {
     tsan_interpreter
-    configure_and_build -DKAIRODEX_BUILD_TESTS=OFF
+    configure_and_build
     python_shim
     PYTHONPATH=$(module_path) in_env "$@"
 }

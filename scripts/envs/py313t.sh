@@ -4,13 +4,12 @@
 # (a test fails where importing the module turns it back on).
 env_about="CPython 3.13.15 free-threaded (--disable-gil), built here from source: the module (cp313t), every test"
 . "$top/scripts/envs/cpython.inc"
-py313t_prefix=/opt/kairodex/cpython-$cpython_version-t
 env_packages=("${cpython_build_packages[@]}")
-env_python=$py313t_prefix/bin/python3.13t
+env_python=$cpython_ft_prefix/bin/python3.13t
 
 env_test() {
     provision
-    build_cpython "$devroot" "$py313t_prefix" --disable-gil
+    build_cpython "$devroot" "$cpython_ft_prefix" "${cpython_ft_options[@]}"
     configure_and_build
     phase "C++ core tests ($env_name)" run_ctest
     phase "Python tests ($env_name)" run_pytest "$@"
@@ -18,7 +17,7 @@ env_test() {
 
 env_run() {
     provision
-    build_cpython "$devroot" "$py313t_prefix" --disable-gil
+    build_cpython "$devroot" "$cpython_ft_prefix" "${cpython_ft_options[@]}"
     configure_and_build
     python_shim
     PYTHONPATH=$(module_path) in_env "$@"

@@ -31,7 +31,7 @@ provision_trixie() {
 
 # The cp313 wheel, built in the sid root as `scripts/dev wheel` builds it.
 trixie_wheel() {
-    wheel_pythons=(python3.13)
+    wheel_versions=(3.13)
     build_wheel
     provision_trixie
 }
