@@ -28,9 +28,12 @@ import timeit
 
 import kairodex as kx
 
+# Each only where it is installed for this interpreter: a distribution's
+# package built for other versions only imports as an empty namespace.
 try:
     import ciso8601
-except ImportError:
+    ciso8601.parse_datetime
+except (ImportError, AttributeError):
     ciso8601 = None
 try:
     import pendulum

@@ -1,5 +1,5 @@
-# Writes the module definition file of python315.dll from the interpreter
-# names that OBJECTS ('|'-separated) import (their __imp_ references), for
+# Writes the module definition file of DLL (python3XY.dll) from the
+# interpreter names that OBJECTS ('|'-separated) import (their __imp_ references), for
 # dlltool.
 string(REPLACE "|" ";" OBJECTS "${OBJECTS}")
 execute_process(COMMAND ${NM} --undefined-only --just-symbols ${OBJECTS} OUTPUT_VARIABLE symbols
@@ -7,7 +7,7 @@ execute_process(COMMAND ${NM} --undefined-only --just-symbols ${OBJECTS} OUTPUT_
 string(REGEX MATCHALL "__imp_[A-Za-z0-9_]+" imports "${symbols}")
 list(REMOVE_DUPLICATES imports)
 list(SORT imports)
-set(text "LIBRARY python315.dll\nEXPORTS\n")
+set(text "LIBRARY ${DLL}\nEXPORTS\n")
 foreach(symbol IN LISTS imports)
   string(REGEX REPLACE "^__imp_" "" name ${symbol})
   string(APPEND text "    ${name}\n")

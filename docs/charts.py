@@ -3,10 +3,13 @@
     python3.15 docs/charts.py [JSON [OUT_DIR]]
 
 Reads the figures (default docs/data/compare.json) and writes into OUT_DIR
-(default docs/_charts) four PNG charts and two reST fragments that the
-performance page includes. docs/conf.py calls `draw` on every build, so the
-pictures and the tables always show the committed numbers; to show new
-numbers, replace the JSON:
+(default docs/_charts) four PNG charts and four reST fragments that the
+performance pages include: a table of every operation and the figures at a
+glance, each once for the performance page (libraries.rst, summary.rst) and
+once with the floors and the own costs, for the performance internals page
+(operations.rst, summary-internals.rst). docs/conf.py calls `draw`
+on every build, so the pictures and the tables always show the committed
+numbers; to show new numbers, replace the JSON:
 
     scripts/dev bench --json docs/data/compare.json
 """
@@ -134,10 +137,11 @@ def _cell(op: dict, library: str) -> str:
     return text
 
 
-def _operations_table(data: dict) -> str:
-    # The floor and the own cost (kairodex less the floor) where the figures
-    # have them: compare.py times them when the floor module is importable.
-    with_floor = any("floor" in op for op in data["operations"])
+def _operations_table(data: dict, internals: bool) -> str:
+    # The floor and the own cost (kairodex less the floor) on the internals
+    # page, where the figures have them: compare.py times them when the floor
+    # module is importable.
+    with_floor = internals and any("floor" in op for op in data["operations"])
     columns = ["kairodex"] + (["floor", "own cost"] if with_floor else []) + LIBRARIES[1:]
     caption = "ns per call, minimum of the runs (in brackets: that time over kairodex's)"
     if with_floor:
@@ -157,17 +161,14 @@ def _operations_table(data: dict) -> str:
 
 
 def _summary(data: dict) -> str:
+    """The figures at a glance, for the performance page."""
     speedups = [op["datetime"]["speedup"] for op in data["operations"] if "datetime" in op]
-    floors = {f["name"]: f["min_ns"] for f in data["floors"]}
     return "\n".join([
         f"- CPython {data['python']}; the empty ``timeit`` loop took {data['loop_overhead_ns']:.1f} ns per"
         " pass, included in every figure.",
         f"- Geometric mean of the speed-ups over ``datetime``: **{data['geometric_mean_speedup']:.2f}x**"
         f" ({data['geometric_mean_speedup_without_loop']:.2f}x with the empty loop's time taken off both sides);"
         f" from {min(speedups):.2f}x to {max(speedups):.2f}x.",
-        f"- Floors: the cheapest method call without arguments (``five.bit_count()``)"
-        f" {floors['floor: method, no arguments']:.1f} ns, an allocation (``object()``)"
-        f" {floors['floor: allocation']:.1f} ns.",
     ] + [
         f"- ``{row['name']}``, the value made just before: kairodex {row['kairodex_min_ns']:.1f} ns, ``datetime``"
         f" {row['datetime_min_ns']:.1f} ns ({row['speedup']:.2f}x)."
@@ -176,6 +177,16 @@ def _summary(data: dict) -> str:
         f"- ``{row['name']}`` takes {row['kairodex_over_ciso8601']:.2f} of ``ciso8601.parse_datetime``'s time"
         f" ({row['kairodex_min_ns']:.1f} ns against {row['ciso8601_min_ns']:.1f} ns)."
         for row in data.get("against_ciso8601", [])
+    ] + [""])
+
+
+def _summary_internals(data: dict) -> str:
+    """The floors and the own costs at a glance, for the performance internals page."""
+    floors = {f["name"]: f["min_ns"] for f in data["floors"]}
+    return "\n".join([
+        f"- Floors: the cheapest method call without arguments (``five.bit_count()``)"
+        f" {floors['floor: method, no arguments']:.1f} ns, an allocation (``object()``)"
+        f" {floors['floor: allocation']:.1f} ns.",
     ] + ([
         "- Largest own costs (kairodex's time less its floor's): " + ", ".join(
             f"``{row['name']}`` {row['own_cost_ns']:.1f} ns of {row['kairodex_min_ns']:.1f}"
@@ -200,7 +211,10 @@ def draw(json_path: Path, out_dir: Path) -> list[Path]:
     for name, chart in CHARTS.items():
         chart(data, out_dir / name)
         written.append(out_dir / name)
-    for name, text in (("operations.rst", _operations_table(data)), ("summary.rst", _summary(data))):
+    fragments = (("libraries.rst", _operations_table(data, internals=False)),
+                 ("operations.rst", _operations_table(data, internals=True)),
+                 ("summary.rst", _summary(data)), ("summary-internals.rst", _summary_internals(data)))
+    for name, text in fragments:
         path = out_dir / name
         # Rewritten only when changed, so that Sphinx rereads the page only then.
         if not path.exists() or path.read_text(encoding="utf-8") != text:

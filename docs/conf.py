@@ -11,20 +11,38 @@ import sys
 from pathlib import Path
 
 here = Path(__file__).resolve().parent
-sys.path[:0] = [str(here / "_ext"), str(here)]
+# examples/ for the recipes (examples/recipes.py) that docs/recipes.rst tests.
+sys.path[:0] = [str(here / "_ext"), str(here), str(here.parent / "examples")]
 
 import charts  # noqa: E402  (docs/charts.py)
 
 project = "kairodex"
 author = "the kairodex developers"
 copyright = "the kairodex developers"
-release = version = "0.1.0"
+
+
+def _version() -> str:
+    """The installed distribution's version, else pyproject.toml's (the build
+    imports the module from the build tree, which has no metadata)."""
+    from importlib.metadata import PackageNotFoundError, version
+
+    try:
+        return version("kairodex")
+    except PackageNotFoundError:
+        import tomllib
+
+        return tomllib.loads((here.parent / "pyproject.toml").read_text(encoding="utf-8"))["project"]["version"]
+
+
+release = version = _version()
 
 extensions = [
     "sphinx.ext.autodoc",
     "sphinx.ext.napoleon",
     "sphinx.ext.doctest",
     "kairodex_stubs",
+    # CHANGELOG.md, included by changelog.rst.
+    "myst_parser",
 ]
 
 root_doc = "index"
@@ -46,10 +64,11 @@ python_use_unqualified_type_names = True
 
 # Every `>>>` block of the pages is a doctest, run by `-b doctest`.
 doctest_test_doctest_blocks = "default"
-doctest_global_setup = ""
+# The pandas recipes are skipped where pandas is not installed.
+doctest_global_setup = "import importlib.util\nhave_pandas = importlib.util.find_spec('pandas') is not None\n"
 
 html_theme = "furo"
-html_title = "kairodex"
+html_title = f"kairodex {release}"
 html_static_path = []
 html_show_sourcelink = False
 html_copy_source = False

@@ -5,9 +5,12 @@ build-docs/html):
 
 - every page's relative links, anchors, images, style sheets and scripts
   resolve to files of the site, and every image is a valid, non-empty picture;
-- headless Chromium renders the index, API and performance pages: their
-  text is visible, every image has loaded with a size, no script fails; and
-  a screenshot of the index page (build-docs/index.png) is not blank.
+- the pages for users do not speak of the benchmarks' internals (those are
+  for the performance internals and development pages); the changelog is
+  rendered from its Markdown; the index names the version being documented;
+- headless Chromium renders every page but the generated ones: their text is
+  visible, every image has loaded with a size, no script fails; and a
+  screenshot of the index page (build-docs/index.png) is not blank.
 
 KAIRODEX_DOCS_BROWSER=0 leaves Chromium out.
 """
@@ -27,8 +30,34 @@ import pytest
 
 HTML = Path(os.environ.get("KAIRODEX_DOCS_HTML", Path(__file__).parent.parent / "build-docs" / "html")).resolve()
 BROWSER = os.environ.get("KAIRODEX_DOCS_BROWSER", "1") == "1"
-PAGES = ["index", "getting-started", "tutorial", "api", "text-formats", "behaviour", "performance",
-         "reliability", "development", "genindex", "search"]
+PAGES = ["index", "getting-started", "installation", "tutorial", "coming-from-datetime", "recipes", "faq", "api",
+         "text-formats", "behaviour", "performance", "reliability", "changelog", "development",
+         "performance-internals", "genindex", "search"]
+# The pages for those who work on kairodex; every other page is for its users.
+DEVELOPER_PAGES = {"development", "performance-internals"}
+# Words of the benchmarks' internals, which the pages for users do not use.
+INTERNAL_WORDS = re.compile(r"\bfloors?\b|own costs?|block pools?|siphash", re.IGNORECASE)
+
+
+class Text(HTMLParser):
+    """The text of a page's body, as a reader could see it (no scripts or styles)."""
+
+    def __init__(self, path: Path):
+        super().__init__()
+        self.parts: list[str] = []
+        self.skipping = 0
+        self.feed(path.read_text(encoding="utf-8"))
+        self.text = re.sub(r"\s+", " ", " ".join(self.parts))
+
+    def handle_starttag(self, tag, attrs):
+        self.skipping += tag in ("script", "style")
+
+    def handle_endtag(self, tag):
+        self.skipping -= tag in ("script", "style")
+
+    def handle_data(self, data):
+        if not self.skipping:
+            self.parts.append(data)
 
 
 class Page(HTMLParser):
@@ -142,6 +171,33 @@ def test_every_picture_is_valid():
         check_picture(picture)
 
 
+@pytest.mark.parametrize("name", [p for p in PAGES if p not in DEVELOPER_PAGES])
+def test_user_pages_speak_the_users_words(name):
+    found = sorted({m.group(0).lower() for m in INTERNAL_WORDS.finditer(Text(HTML / f"{name}.html").text)})
+    assert not found, f"{name}.html speaks of {found}: that belongs on the performance internals page"
+
+
+def test_the_internals_have_their_own_page():
+    # The check above would pass on an empty site; the words must be somewhere.
+    text = Text(HTML / "performance-internals.html").text
+    assert INTERNAL_WORDS.search(text) and "own cost" in text
+
+
+def test_the_index_names_the_version():
+    import tomllib
+
+    version = tomllib.loads((Path(__file__).resolve().parent.parent / "pyproject.toml").read_text(encoding="utf-8"))["project"]["version"]
+    assert f"documentation of kairodex {version}" in Text(HTML / "index.html").text
+
+
+def test_the_changelog_is_rendered_from_markdown():
+    html = (HTML / "changelog.html").read_text(encoding="utf-8")
+    text = Text(HTML / "changelog.html").text
+    assert re.search(r"<h1>Changelog", html) and re.search(r"<h2>Unreleased", html) and re.search(r"<h2>0\.1\.0", html)
+    assert "<li>" in html and "<code" in html
+    assert not re.search(r"(^| )#{1,3} |`", text), "Markdown left unrendered"
+
+
 def test_api_page_lists_every_member_with_types():
     import kairodex
 
@@ -190,10 +246,25 @@ def chromium(tmp_path: Path, *arguments: str) -> subprocess.CompletedProcess:
 
 # (page, texts a reader must see on it, least number of loaded images)
 RENDERED = [
-    ("index", ["Calendar value types for Python", "Getting started", "Text formats"], 0),
+    ("index", ["Calendar value types for Python", "Getting started", "Text formats", "Coming from datetime",
+               "Recipes", "Questions and answers", "Changelog", "Performance internals"], 0),
+    ("getting-started", ["Install", "First steps", "Where next"], 0),
+    ("installation", ["Wheels", "manylinux_2_17", "What stays unproven", "Building from the source archive"], 0),
+    ("tutorial", ["Instants at a fixed offset"], 0),
+    ("coming-from-datetime", ["The common calls", "astimezone(timezone.utc)", "The differences that bite",
+                              "A zero Duration is true"], 0),
+    ("recipes", ["numpy datetime64", "pandas Timestamp", "Pickling and copying", "def to_std(",
+                 "def register_pickling()"], 0),
+    ("faq", ["Why does to_local() print a Z?", "pyo3_runtime.PanicException"], 0),
     ("api", ["API reference", "Parse a date from ISO format", "classmethod", "SupportsIndex",
              "Read-only property: int"], 0),
-    ("performance", ["Against datetime", "Geometric mean of the speed-ups"], 4),
+    ("text-formats", ["At a glance"], 0),
+    ("behaviour", ["Weekdays are seven unique objects"], 0),
+    ("performance", ["A whole program", "Geometric mean of the speed-ups", "Where datetime is as fast"], 3),
+    ("reliability", ["Fuzzing"], 0),
+    ("changelog", ["Changelog", "Unreleased", "0.1.0", "keywords must be strings"], 0),
+    ("development", ["Two commands, run from the checkout", "Layout"], 0),
+    ("performance-internals", ["own cost", "Where the own cost goes"], 1),
 ]
 
 
@@ -215,6 +286,8 @@ def test_page_renders(tmp_path, name, texts, least_images):
     visible = attributes["data-probe-text"]
     for text in texts:
         assert text in visible, f"{text!r} is not visible on {name}.html"
+    # The theme's own complaints (e.g. about a table of contents) show as ERROR on the page.
+    assert "ERROR:" not in visible, visible[visible.index("ERROR:"):][:200]
     assert attributes["data-probe-broken"] == "", f"images that did not load: {attributes['data-probe-broken']}"
     assert int(attributes["data-probe-images"]) >= least_images
     errors = [line for line in result.stderr.splitlines() if "Uncaught" in line]

@@ -98,22 +98,15 @@ inline bool bind(const char* name, Py_ssize_t nargs, PyObject* kwnames, Py_ssize
     return refuse_arguments(name, least, most);
 }
 
-bool to_int64(PyObject* object, std::int64_t& out) noexcept {
-    if (long long value = 0; kp::compact_value(object, value)) {
-        out = value;
-        return true;
-    }
-    const long long value = PyLong_AsLongLong(object);
-    if (value == -1 && PyErr_Occurred()) return false;
-    out = value;
-    return true;
-}
+// The module's own conversions, so that the floor reads its arguments as the
+// module does, whatever that becomes.
+bool to_int64(PyObject* object, std::int64_t& out) noexcept { return kp::convert(object, out); }
 
 bool to_int32(PyObject* object, std::int64_t& out) noexcept {
-    if (!to_int64(object, out)) return false;
-    if (out >= INT32_MIN && out <= INT32_MAX) return true;
-    PyErr_SetString(PyExc_OverflowError, "Python int too large to convert to C long");
-    return false;
+    std::int32_t value = 0;
+    if (!kp::convert(object, value)) return false;
+    out = value;
+    return true;
 }
 
 template <int C>
@@ -126,22 +119,7 @@ bool to_instance_key(PyObject* object, std::int64_t& out) noexcept {
     return true;
 }
 
-bool to_text(PyObject* object, std::string_view& out) noexcept {
-    if (PyUnicode_Check(object) && PyUnicode_IS_COMPACT_ASCII(object)) {
-        out = std::string_view(static_cast<const char*>(PyUnicode_DATA(object)),
-                               static_cast<std::size_t>(PyUnicode_GET_LENGTH(object)));
-        return true;
-    }
-    if (!PyUnicode_Check(object)) {
-        PyErr_SetString(PyExc_TypeError, "expected a str");
-        return false;
-    }
-    Py_ssize_t size = 0;
-    const char* data = PyUnicode_AsUTF8AndSize(object, &size);
-    if (data == nullptr) return false;
-    out = std::string_view(data, static_cast<std::size_t>(size));
-    return true;
-}
+bool to_text(PyObject* object, std::string_view& out) noexcept { return kp::convert(object, out); }
 
 // --- the entries ---------------------------------------------------------------
 
@@ -257,17 +235,6 @@ struct Entries {
         return make<C>(sum(key_of<C>(left), key_of<C>(right)));
     }
 
-    // As the module's deallocator: the block goes back to the pool.
-    static void dealloc(PyObject* self) noexcept {
-        PyTypeObject* type = Py_TYPE(self);
-        if (kp::is_plain_block(type, type->tp_basicsize)) {
-            kp::BlockPool::give(self, type->tp_basicsize);
-        } else {
-            type->tp_free(self);
-        }
-        Py_DECREF(type);
-    }
-
     static inline PyMethodDef methods[] = {
         {"parse", as_method(parse), fast_call | METH_CLASS, nullptr},
         {"from_int", as_method(from_int), fast_call | METH_CLASS, nullptr},
@@ -286,10 +253,10 @@ struct Entries {
 
     // clang-format off: one slot a line, as in the module's class files
     static inline PyType_Slot slots[] = {
-        {Py_tp_dealloc, as_slot(dealloc)},
+        {Py_tp_dealloc, as_slot(kp::dealloc_instance)},
         {Py_tp_methods, methods},
         {Py_tp_getset, getters},
-        {Py_tp_vectorcall, as_slot(construct)},
+        {kp::compat::tp_vectorcall, as_slot(construct)},
         {Py_tp_str, as_slot(str)},
         {Py_tp_hash, as_slot(hash)},
         {Py_tp_richcompare, as_slot(richcompare)},
@@ -299,31 +266,17 @@ struct Entries {
     // clang-format on
 
     static_assert(kp::instance_size<Value<C>> == 24 + 8 * C);
-
-    static inline PyType_Spec type_definition = {shapes[C].name, kp::instance_size<Value<C>>, 0, Py_TPFLAGS_DEFAULT,
-                                                 slots};
 };
-
-// Each class method replaced by the method bound to the class, as the module
-// does, so that `Class.parse` is found as it is rather than bound anew.
-int bind_class_methods(PyTypeObject* type, PyMethodDef* def) noexcept {
-    for (; def->ml_name != nullptr; ++def) {
-        if ((def->ml_flags & METH_CLASS) == 0) continue;
-        PyObject* bound = PyCFunction_NewEx(def, reinterpret_cast<PyObject*>(type), nullptr);
-        if (bound == nullptr) return -1;
-        const int status = PyObject_SetAttrString(reinterpret_cast<PyObject*>(type), def->ml_name, bound);
-        Py_DECREF(bound);
-        if (status < 0) return -1;
-    }
-    return 0;
-}
 
 template <int C>
 int create_type() noexcept {
     if (types[C] != nullptr) return 0;
-    PyObject* type = PyType_FromSpec(&Entries<C>::type_definition);
+    PyObject* type =
+        kp::compat::create_type(shapes[C].name, Py_TPFLAGS_DEFAULT, kp::instance_size<Value<C>>, Entries<C>::slots);
     if (type == nullptr) return -1;
-    if (bind_class_methods(reinterpret_cast<PyTypeObject*>(type), Entries<C>::methods) < 0) {
+    // Each class method bound to the class, as the module's are, so that
+    // `Class.parse` is found as it is rather than bound anew.
+    if (kp::bind_class_methods(reinterpret_cast<PyTypeObject*>(type), Entries<C>::methods) < 0) {
         Py_DECREF(type);
         return -1;
     }
@@ -336,7 +289,7 @@ int module_exec(PyObject* module) noexcept {
     for (int n = 0; n < 7; ++n) {
         if (kept_objects[n] != nullptr) continue;
         if ((kept_objects[n] = make<value24>(n)) == nullptr) return -1;
-        PyUnstable_SetImmortal(kept_objects[n]);  // as the weekdays are
+        kp::compat::make_immortal(kept_objects[n]);  // as the weekdays are
     }
     for (PyTypeObject* type : types) {
         if (PyModule_AddType(module, type) < 0) return -1;

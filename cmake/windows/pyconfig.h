@@ -1,5 +1,5 @@
-/* The interpreter configuration that extension modules for CPython 3.15 on
- * Windows x64 (GIL build, python315.dll) see, for cross builds here. Only
+/* The interpreter configuration that extension modules for CPython 3.13 to
+ * 3.15 on Windows x64 (GIL build, python3XY.dll) see, for cross builds here. Only
  * what an extension's compilation depends on: the platform macros, the sizes
  * of C types on LLP64 (long has 32 bits), Py_ssize_t, and the shared-library
  * build, which makes every API declaration a DLL import. */

@@ -1,4 +1,5 @@
 #include "binding.hpp"
+#include "reference.hpp"
 
 #include <cstring>
 
@@ -37,11 +38,7 @@ bool missing_arguments(const ParameterTable& t, const BoundArguments& bound) noe
         PyUnicodeWriter_Discard(writer);
         return false;
     }
-    PyObject* message = PyUnicodeWriter_Finish(writer);
-    if (message != nullptr) {
-        PyErr_SetObject(PyExc_TypeError, message);
-        Py_DECREF(message);
-    }
+    if (const Owned message{PyUnicodeWriter_Finish(writer)}) PyErr_SetObject(PyExc_TypeError, message.get());
     return false;
 }
 
@@ -116,15 +113,11 @@ bool bind_arguments(const ParameterTable& t, PyObject* args, PyObject* kwargs, B
 }
 
 void add_parameter_note(const char* parameter) noexcept {
-    PyObject* exception = PyErr_GetRaisedException();
+    PyObject* exception = PyErr_GetRaisedException();  // raised again at the end, which takes it back
     if (exception == nullptr) return;
-    PyObject* note = PyUnicode_FromFormat("while processing '%s'", parameter);
-    PyObject* result = note == nullptr ? nullptr : PyObject_CallMethod(exception, "add_note", "O", note);
-    Py_XDECREF(note);
-    if (result == nullptr) {
-        PyErr_Clear();  // a note that cannot be attached is dropped, never raised
-    }
-    Py_XDECREF(result);
+    const Owned note{PyUnicode_FromFormat("while processing '%s'", parameter)};
+    const Owned result{note ? PyObject_CallMethod(exception, "add_note", "O", note.get()) : nullptr};
+    if (!result) PyErr_Clear();  // a note that cannot be attached is dropped, never raised
     PyErr_SetRaisedException(exception);
 }
 

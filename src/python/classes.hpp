@@ -5,8 +5,7 @@
 // follows from this list, so no second list has to agree with it.
 #pragma once
 
-#define PY_SSIZE_T_CLEAN
-#include <Python.h>
+#include "compat.hpp"
 
 #include <algorithm>
 #include <array>

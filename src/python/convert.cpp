@@ -1,4 +1,5 @@
 #include "convert.hpp"
+#include "reference.hpp"
 
 #include <climits>
 
@@ -14,10 +15,9 @@ constexpr const char integral_overflow[] = "out of range integral type conversio
 // own __index__ runs first, so that what it raises, an OverflowError
 // included, reaches the caller as it was raised.
 bool to_long32(PyObject* object, long long& out) noexcept {
-    PyObject* index = PyLong_Check(object) ? Py_NewRef(object) : PyNumber_Index(object);
-    if (index == nullptr) return false;
-    long long value = PyLong_AsLongLong(index);
-    Py_DECREF(index);
+    const Owned index{PyLong_Check(object) ? Py_NewRef(object) : PyNumber_Index(object)};
+    if (!index) return false;
+    const long long value = PyLong_AsLongLong(index.get());
     if (value == -1 && PyErr_Occurred()) {
         if (!PyErr_ExceptionMatches(PyExc_OverflowError)) return false;
         PyErr_SetString(PyExc_OverflowError, long_overflow);
@@ -42,16 +42,12 @@ int not_named_unless_out_of_memory() noexcept {
 
 // 1 for numpy's bool type, 0 for any other, -1 with MemoryError set.
 int is_numpy_bool(PyTypeObject* type) noexcept {
-    PyObject* module = PyType_GetModuleName(type);
-    if (module == nullptr) return not_named_unless_out_of_memory();
-    const bool from_numpy = PyUnicode_Check(module) && PyUnicode_EqualToUTF8(module, "numpy");
-    Py_DECREF(module);
-    if (!from_numpy) return 0;
-    PyObject* name = PyType_GetName(type);
-    if (name == nullptr) return not_named_unless_out_of_memory();
-    const bool is_bool = PyUnicode_EqualToUTF8(name, "bool_") || PyUnicode_EqualToUTF8(name, "bool");
-    Py_DECREF(name);
-    return is_bool ? 1 : 0;
+    const Owned module{PyType_GetModuleName(type)};
+    if (!module) return not_named_unless_out_of_memory();
+    if (!PyUnicode_Check(module.get()) || !PyUnicode_EqualToUTF8(module.get(), "numpy")) return 0;
+    const Owned name{PyType_GetName(type)};
+    if (!name) return not_named_unless_out_of_memory();
+    return PyUnicode_EqualToUTF8(name.get(), "bool_") || PyUnicode_EqualToUTF8(name.get(), "bool") ? 1 : 0;
 }
 
 }  // namespace
@@ -75,10 +71,9 @@ bool convert_any(PyObject* object, std::int32_t& out) noexcept {
 }
 
 bool convert_any(PyObject* object, std::uint32_t& out) noexcept {
-    PyObject* index = PyLong_Check(object) ? Py_NewRef(object) : PyNumber_Index(object);
-    if (index == nullptr) return false;
-    unsigned long long value = PyLong_AsUnsignedLongLong(index);
-    Py_DECREF(index);
+    const Owned index{PyLong_Check(object) ? Py_NewRef(object) : PyNumber_Index(object)};
+    if (!index) return false;
+    const unsigned long long value = PyLong_AsUnsignedLongLong(index.get());
     if (value == static_cast<unsigned long long>(-1) && PyErr_Occurred()) return false;
     if (value > UINT32_MAX) {
         PyErr_SetString(PyExc_OverflowError, integral_overflow);
@@ -98,12 +93,11 @@ bool convert_any(PyObject* object, std::int64_t& out) noexcept {
 // Through 16 little-endian bytes, so that the value crosses the same way
 // whatever the machine's byte order and whether i128 is built in.
 bool convert_any(PyObject* object, i128& out) noexcept {
-    PyObject* index = PyNumber_Index(object);
-    if (index == nullptr) return false;
+    const Owned index{PyNumber_Index(object)};
+    if (!index) return false;
     Bytes16 value{};
     const Py_ssize_t needed =
-        PyLong_AsNativeBytes(index, value.bytes, sizeof value.bytes, Py_ASNATIVEBYTES_LITTLE_ENDIAN);
-    Py_DECREF(index);
+        PyLong_AsNativeBytes(index.get(), value.bytes, sizeof value.bytes, Py_ASNATIVEBYTES_LITTLE_ENDIAN);
     if (needed < 0) return false;
     if (needed > static_cast<Py_ssize_t>(sizeof value.bytes)) {
         PyErr_SetString(PyExc_OverflowError, "Python int larger than 128 bits");

@@ -10,18 +10,14 @@
 
 #include "binding.hpp"
 #include "convert.hpp"
-#include "hash_bytes.hpp"
+#include "operation.hpp"
 
-#include <cstdint>
-#include <cstring>
+#include <cstddef>
 #include <functional>
 #include <string_view>
 #include <tuple>
 #include <type_traits>
 #include <utility>
-
-#include "kairodex/text_buffer.hpp"
-#include "kairodex/value_hasher.hpp"
 
 #if defined(__ELF__) && defined(__has_attribute)
 #if __has_attribute(tls_model)
@@ -53,48 +49,8 @@ class Entry {
 };
 
 // ---------------------------------------------------------------------------
-// Operation signatures
+// Results and arguments
 // ---------------------------------------------------------------------------
-
-template <class F>
-struct Operation;
-template <class R, class... A>
-struct Operation<R (*)(A...) noexcept> {
-    using result = R;
-    using arguments = std::tuple<std::remove_cvref_t<A>...>;
-};
-template <class R, class... A>
-struct Operation<R (*)(A...)> : Operation<R (*)(A...) noexcept> {};
-
-template <class T>
-struct IsResult : std::false_type {};
-template <class T>
-struct IsResult<Result<T>> : std::true_type {};
-
-// The value type of a result, plain or fallible.
-template <class R>
-struct Unwrapped {
-    using type = R;
-};
-template <class T>
-struct Unwrapped<Result<T>> {
-    using type = T;
-};
-
-// The text argument of a call, quoted by parse failures.
-template <class Tuple>
-std::string_view text_argument(const Tuple& arguments) noexcept {
-    std::string_view text;
-    std::apply(
-        [&](const auto&... a) {
-            ((void)([&] {
-                 if constexpr (std::is_same_v<std::remove_cvref_t<decltype(a)>, std::string_view>) text = a;
-             }()),
-             ...);
-        },
-        arguments);
-    return text;
-}
 
 // A plain result becomes an object; a Result either an object or a ValueError.
 template <const Failure* failure, class R>
@@ -133,15 +89,6 @@ bool convert_arguments(const BoundArguments& bound, Tuple& values) noexcept {
         return (convert_argument<table, I>(bound.slots[I], std::get<I>(values)) && ...);
     }(std::make_index_sequence<std::tuple_size_v<Tuple>>{});
 }
-
-// Drops the first element type of a tuple (the receiver of a method).
-template <class Tuple>
-struct WithoutReceiver;
-template <class Head, class... Tail>
-struct WithoutReceiver<std::tuple<Head, Tail...>> {
-    using receiver = Head;
-    using type = std::tuple<Tail...>;
-};
 
 // ---------------------------------------------------------------------------
 // Entry shapes
@@ -237,88 +184,6 @@ template <class Value, auto field>
 PyObject* getter_entry(PyObject* self, void*) noexcept {
     Entry entry;
     return to_python(std::invoke(field, value_of<Value>(self)));
-}
-
-// ---------------------------------------------------------------------------
-// Protocol slots
-// ---------------------------------------------------------------------------
-
-// Every text form is written into a fixed 128-byte buffer, then becomes a str.
-using ReprBuffer = TextBuffer<128>;
-
-// Moves the `Word` at `from + at` to `to + at` and returns it.
-template <class Word>
-Word move_word(char* to, const char* from, std::size_t at) noexcept {
-    Word word;
-    std::memcpy(&word, from + at, sizeof word);
-    std::memcpy(to + at, &word, sizeof word);
-    return word;
-}
-
-// The text as a str, by whatever way suits it: overflow, texts of fewer than
-// eight characters and texts that are not ASCII (which no text form is).
-PyObject* text_to_python_slowly(const ReprBuffer& buffer) noexcept;
-
-// The text as a str. A text of eight ASCII characters or more, which is
-// nearly every text form, becomes a one-byte str by a copy a word at a time
-// (the last word overlapping the one before where the length is not a
-// multiple of eight), its high bits checked on the way: no decoder, no call
-// but the allocation. Anything else goes the slow way.
-inline PyObject* text_to_python(const ReprBuffer& buffer) noexcept {
-    const std::string_view text = buffer.view();
-    if (buffer.overflowed() || text.size() < 8) return text_to_python_slowly(buffer);
-    PyObject* result = PyUnicode_New(static_cast<Py_ssize_t>(text.size()), 127);
-    if (result == nullptr) return nullptr;
-    char* to = static_cast<char*>(PyUnicode_DATA(result));
-    std::uint64_t high = move_word<std::uint64_t>(to, text.data(), text.size() - 8);
-    for (std::size_t at = 0; at + 8 < text.size(); at += 8) high |= move_word<std::uint64_t>(to, text.data(), at);
-    if ((high & 0x8080808080808080) == 0) return result;
-    Py_DECREF(result);
-    return text_to_python_slowly(buffer);
-}
-
-// A writer either always succeeds or returns a Result, whose failure is
-// raised with `failure`.
-template <class Value, auto write, const Failure* failure = nullptr>
-PyObject* text_slot(PyObject* self) noexcept {
-    Entry entry;
-    ReprBuffer buffer;
-    if constexpr (std::is_void_v<decltype(write(buffer, value_of<Value>(self)))>) {
-        write(buffer, value_of<Value>(self));
-    } else {
-        static_assert(failure != nullptr, "a fallible writer needs a message template");
-        if (const auto written = write(buffer, value_of<Value>(self)); !written) {
-            return raise_failure(*failure, written.error());
-        }
-    }
-    return text_to_python(buffer);
-}
-
-template <class Value>
-Py_hash_t hash_slot(PyObject* self) noexcept {
-    Entry entry;
-    return static_cast<Py_hash_t>(to_python_hash(value_digest(value_of<Value>(self))));
-}
-
-// Equality compares the whole value; ordering compares `order_key` of both
-// values. Another type of operand is NotImplemented, never an error.
-template <class Value, auto order_key>
-PyObject* richcompare_slot(PyObject* self, PyObject* other, int op) noexcept {
-    Entry entry;
-    PyTypeObject* type = type_object<Value>();
-    if (type == nullptr) return nullptr;
-    if (!is_instance(other, type)) Py_RETURN_NOTIMPLEMENTED;
-    const Value& a = value_of<Value>(self);
-    const Value& b = value_of<Value>(other);
-    switch (op) {
-    case Py_EQ: return to_python(a == b);
-    case Py_NE: return to_python(!(a == b));
-    case Py_LT: return to_python(order_key(a) < order_key(b));
-    case Py_LE: return to_python(order_key(a) <= order_key(b));
-    case Py_GT: return to_python(order_key(a) > order_key(b));
-    case Py_GE: return to_python(order_key(a) >= order_key(b));
-    default: Py_RETURN_NOTIMPLEMENTED;
-    }
 }
 
 // PyMethodDef and PyType_Slot hold untyped function pointers.

@@ -1,13 +1,17 @@
 // Error paths shared by every class: calendar failures as ValueError, the
 // instance-type TypeError, and the internal-failure exception.
 #include "errors.hpp"
+#include "reference.hpp"
+
+#include <atomic>
 
 namespace kairodex::python {
 
 namespace {
 
-// Created on the first internal failure of the process, then kept.
-PyObject* panic_type = nullptr;
+// Created on the first internal failure of the process, then kept; the
+// first thread to store it wins, where several fail at once.
+std::atomic<PyObject*> panic_type = nullptr;
 
 constexpr const char panic_doc[] =
     "Raised when the module's native code fails internally (a broken invariant).\n\n"
@@ -17,40 +21,34 @@ constexpr const char panic_doc[] =
 // The internal-failure exception type; null with an exception set where it
 // cannot be created (memory has run out), and then tried again next time.
 PyObject* panic_exception_type() noexcept {
-    if (panic_type != nullptr) return panic_type;
-    PyObject* created =
-        PyErr_NewExceptionWithDoc("pyo3_runtime.PanicException", panic_doc, PyExc_BaseException, nullptr);
-    if (created == nullptr) return nullptr;
-    // Creating a class can run a garbage collection, and so Python code that
-    // lets another thread in first.
-    if (panic_type == nullptr) {
-        panic_type = created;
-    } else {
-        Py_DECREF(created);
-    }
-    return panic_type;
+    if (PyObject* type = panic_type.load(std::memory_order_acquire)) return type;
+    Owned created{PyErr_NewExceptionWithDoc("pyo3_runtime.PanicException", panic_doc, PyExc_BaseException, nullptr)};
+    if (!created) return nullptr;
+    // Another thread may have made one meanwhile: creating a class can run a
+    // garbage collection, and so Python code that lets another thread in
+    // first; and without a GIL threads run at once anyway.
+    PyObject* expected = nullptr;
+    if (panic_type.compare_exchange_strong(expected, created.get(), std::memory_order_acq_rel))
+        return created.release();
+    return expected;
 }
 
 }  // namespace
 
 PyObject* raise_panic(const char* message, Pending pending) noexcept {
-    PyObject* cause = PyErr_GetRaisedException();
+    Owned cause{PyErr_GetRaisedException()};
     PyObject* type = panic_exception_type();
     if (type == nullptr) {
         // The failure that led here says more than the one from creating the type.
-        if (cause != nullptr) {
+        if (cause) {
             PyErr_Clear();
-            PyErr_SetRaisedException(cause);
+            PyErr_SetRaisedException(cause.release());
         }
         return nullptr;
     }
-    if (cause != nullptr) {
-        if (pending == Pending::Report) {
-            PyErr_SetRaisedException(cause);
-            PyErr_WriteUnraisable(nullptr);
-        } else {
-            Py_DECREF(cause);
-        }
+    if (cause && pending == Pending::Report) {
+        PyErr_SetRaisedException(cause.release());
+        PyErr_WriteUnraisable(nullptr);
     }
     PyErr_SetString(type, message);
     return nullptr;
@@ -73,10 +71,10 @@ PyObject* raise_failure(const Failure& failure, CalendarError error, std::string
         PyUnicodeWriter_Discard(writer);
         return nullptr;
     }
-    PyObject* message = PyUnicodeWriter_Finish(writer);
-    if (message == nullptr) return nullptr;
-    PyErr_SetObject(failure.raises == Failure::Raises::OverflowError ? PyExc_OverflowError : PyExc_ValueError, message);
-    Py_DECREF(message);
+    const Owned message{PyUnicodeWriter_Finish(writer)};
+    if (!message) return nullptr;
+    PyErr_SetObject(failure.raises == Failure::Raises::OverflowError ? PyExc_OverflowError : PyExc_ValueError,
+                    message.get());
     return nullptr;
 }
 
@@ -85,8 +83,8 @@ void raise_not_instance(PyObject* object, const char* expected) noexcept {
         PyErr_Format(PyExc_TypeError, "'None' is not an instance of '%s'", expected);
         return;
     }
-    PyObject* qualname = PyType_GetQualName(Py_TYPE(object));
-    if (qualname == nullptr) {
+    const Owned qualname{PyType_GetQualName(Py_TYPE(object))};
+    if (!qualname) {
         // Where memory ran out, that is the error to raise; a name that cannot
         // be read (not UTF-8) is left out of the message.
         if (PyErr_ExceptionMatches(PyExc_MemoryError)) return;
@@ -94,8 +92,7 @@ void raise_not_instance(PyObject* object, const char* expected) noexcept {
         PyErr_Format(PyExc_TypeError, "'<failed to extract type name>' object is not an instance of '%s'", expected);
         return;
     }
-    PyErr_Format(PyExc_TypeError, "'%U' object is not an instance of '%s'", qualname, expected);
-    Py_DECREF(qualname);
+    PyErr_Format(PyExc_TypeError, "'%U' object is not an instance of '%s'", qualname.get(), expected);
 }
 
 }  // namespace kairodex::python

@@ -24,14 +24,16 @@ const Value& value_of(PyObject* object) noexcept {
 
 // Blocks of freed instances, kept by size for the next instance of that size:
 // most values live briefly, and reuse skips the allocator both ways. A few
-// dozen per size at most; like all module state, used with the GIL held.
-// (Off under AddressSanitizer, which should see every use after free.)
+// dozen per size at most, used with the GIL held. Off where there is no GIL
+// (the free-threaded builds, whose allocator keeps a heap per thread
+// already), and under AddressSanitizer, which should see every use after
+// free.
 class BlockPool {
   public:
 #if defined(__SANITIZE_ADDRESS__)
     static constexpr int capacity = 0;
 #else
-    static constexpr int capacity = 32;
+    static constexpr int capacity = compat::free_threaded ? 0 : 32;
 #endif
     static constexpr Py_ssize_t largest = 64;
 

@@ -15,6 +15,7 @@
 
 #include "entry.hpp"
 #include "registry.hpp"
+#include "slots.hpp"
 
 #include <array>
 #include <cstddef>

@@ -1,28 +1,25 @@
-// The module's two export hooks, both leading to one slot list, and the module
-// body that registers the classes.
+// The module body that registers the classes; the export hooks that lead to
+// it are in compat_export.cpp.
 #include "errors.hpp"
+#include "reference.hpp"
 #include "registry.hpp"
 
 namespace kairodex::python {
 namespace {
 
-// Reads the module's `__all__`, creating it when absent. New reference.
-PyObject* all_list(PyObject* module) noexcept {
-    PyObject* all = nullptr;
-    int found = PyObject_GetOptionalAttrString(module, "__all__", &all);
-    if (found < 0) return nullptr;
+// Reads the module's `__all__`, creating it when absent; null with an
+// exception set.
+Owned all_list(PyObject* module) noexcept {
+    Owned all;
+    const int found = PyObject_GetOptionalAttrString(module, "__all__", all.out());
+    if (found < 0) return {};
     if (found == 0) {
-        all = PyList_New(0);
-        if (all == nullptr) return nullptr;
-        if (PyObject_SetAttrString(module, "__all__", all) < 0) {
-            Py_DECREF(all);
-            return nullptr;
-        }
+        all = Owned{PyList_New(0)};
+        if (!all || PyObject_SetAttrString(module, "__all__", all.get()) < 0) return {};
     }
-    if (!PyList_Check(all)) {
-        raise_not_instance(all, "list");
-        Py_DECREF(all);
-        return nullptr;
+    if (!PyList_Check(all.get())) {
+        raise_not_instance(all.get(), "list");
+        return {};
     }
     return all;
 }
@@ -30,14 +27,11 @@ PyObject* all_list(PyObject* module) noexcept {
 int register_class(PyObject* module, ClassId id) noexcept {
     PyTypeObject* type = type_object(id);
     if (type == nullptr) return -1;
-    PyObject* all = all_list(module);
-    if (all == nullptr) return -1;
+    const Owned all = all_list(module);
+    if (!all) return -1;
     const char* name = class_name(id);
-    PyObject* text = PyUnicode_FromString(name);
-    const bool appended = text != nullptr && PyList_Append(all, text) == 0;
-    Py_XDECREF(text);
-    Py_DECREF(all);
-    if (!appended) {
+    const Owned text{PyUnicode_FromString(name)};
+    if (!text || PyList_Append(all.get(), text.get()) < 0) {
         raise_panic("could not append __name__ to __all__");
         return -1;
     }
@@ -68,9 +62,8 @@ bool home_interpreter() noexcept {
         return false;
     }
     constexpr const char home_key[] = "kairodex.classes";
-    PyObject* mark = nullptr;
-    const int marked = PyDict_GetItemStringRef(dict, home_key, &mark);
-    Py_XDECREF(mark);
+    Owned mark;
+    const int marked = PyDict_GetItemStringRef(dict, home_key, mark.out());
     if (marked != 0) return marked > 0;
     if (classes_made()) {
         PyErr_SetString(PyExc_ImportError,
@@ -81,6 +74,8 @@ bool home_interpreter() noexcept {
     return PyDict_SetItemString(dict, home_key, Py_True) == 0;
 }
 
+}  // namespace
+
 int module_exec(PyObject* module) noexcept {
     if (!home_interpreter()) return -1;
     // The class list is in registration order.
@@ -90,46 +85,4 @@ int module_exec(PyObject* module) noexcept {
     return 0;
 }
 
-// Built for the GIL-enabled interpreter, not the stable ABI.
-PyABIInfo abi_info = {1, 0, PyABIInfo_GIL, 0, 0};
-
-PySlot make_slot(std::uint16_t id, std::uint16_t flags, void* value) noexcept {
-    PySlot slot{};
-    slot.sl_id = id;
-    slot.sl_flags = flags;
-    slot.sl_ptr = value;
-    return slot;
-}
-
-PySlot module_slots[] = {
-    [] {
-        PySlot slot{};
-        slot.sl_id = Py_mod_exec;
-        slot.sl_func = reinterpret_cast<_Py_funcptr_t>(&module_exec);
-        return slot;
-    }(),
-    make_slot(Py_mod_abi, PySlot_STATIC, &abi_info),
-    make_slot(Py_mod_gil, PySlot_INTPTR, Py_MOD_GIL_NOT_USED),
-    make_slot(Py_mod_name, PySlot_STATIC, const_cast<char*>("kairodex")),
-    make_slot(Py_mod_doc, PySlot_STATIC, const_cast<char*>("")),
-    // The type objects are process-wide, shared by every module object, so
-    // sub-interpreters (with their own object spaces) are refused at import.
-    make_slot(Py_mod_multiple_interpreters, PySlot_INTPTR, Py_MOD_MULTIPLE_INTERPRETERS_NOT_SUPPORTED),
-    PySlot{},
-};
-
-PyModuleDef_Slot legacy_slots[] = {
-    {Py_slot_subslots, module_slots},
-    {0, nullptr},
-};
-
-PyModuleDef legacy_definition = {
-    PyModuleDef_HEAD_INIT, "kairodex", "", 0, nullptr, legacy_slots, nullptr, nullptr, nullptr,
-};
-
-}  // namespace
 }  // namespace kairodex::python
-
-PyMODEXPORT_FUNC PyModExport_kairodex(void) { return kairodex::python::module_slots; }
-
-PyMODINIT_FUNC PyInit_kairodex(void) { return PyModuleDef_Init(&kairodex::python::legacy_definition); }

@@ -2,6 +2,7 @@
 // surface and what every class shares.
 #include "errors.hpp"
 #include "instance.hpp"
+#include "reference.hpp"
 
 #include <array>
 #include <atomic>
@@ -47,7 +48,7 @@ class SlotList {
         add(Py_tp_dealloc, reinterpret_cast<void*>(&dealloc_instance));
         add(Py_tp_doc, const_cast<char*>(surface.constructor.doc));
         add(Py_tp_new, reinterpret_cast<void*>(surface.constructor.new_instance));
-        add(Py_tp_vectorcall, reinterpret_cast<void*>(surface.constructor.vectorcall));
+        add(compat::tp_vectorcall, reinterpret_cast<void*>(surface.constructor.vectorcall));
         add(Py_tp_methods, surface.methods);
         add(Py_tp_getset, surface.getters);
         add(Py_tp_str, reinterpret_cast<void*>(surface.str));
@@ -70,64 +71,30 @@ class SlotList {
     int count_ = 0;
 };
 
-// Replaces each class method's descriptor in the class dictionary by the method
-// already bound to the class. A classmethod descriptor makes a new bound
-// method object on every `Class.method` lookup; a bound method stored in the
-// dictionary is found and called as it is, by the interpreter's attribute
-// caches too. Reached through an instance, it is the same method, bound to
-// the class; the classes cannot be subclassed, so no other class could need
-// its own binding.
-int bind_class_methods(PyTypeObject* type, PyMethodDef* methods) noexcept {
-    for (PyMethodDef* def = methods; def != nullptr && def->ml_name != nullptr; ++def) {
-        if ((def->ml_flags & METH_CLASS) == 0) continue;
-        PyObject* bound = PyCFunction_NewEx(def, reinterpret_cast<PyObject*>(type), nullptr);
-        if (bound == nullptr) return -1;
-        const int status = PyObject_SetAttrString(reinterpret_cast<PyObject*>(type), def->ml_name, bound);
-        Py_DECREF(bound);
-        if (status < 0) return -1;
-    }
-    return 0;
-}
-
 // Drops a class whose set-up failed. Its dictionary is emptied first, as the
 // collector would: an attribute can refer back to the class through objects
 // that the collector does not see (the Weekday instances), and that cycle
 // would keep both alive for good.
-void discard(PyObject* type) noexcept {
-    PyType_Modified(reinterpret_cast<PyTypeObject*>(type));
-    if (PyObject* dict = PyType_GetDict(reinterpret_cast<PyTypeObject*>(type))) {
-        PyDict_Clear(dict);
-        Py_DECREF(dict);
-    }
-    Py_DECREF(type);
+void discard(Owned type) noexcept {
+    auto* as_type = reinterpret_cast<PyTypeObject*>(type.get());
+    PyType_Modified(as_type);
+    if (const Owned dict{PyType_GetDict(as_type)}) PyDict_Clear(dict.get());
 }
 
 PyTypeObject* create(const ClassRecord& record) noexcept {
     const ClassSurface& surface = record.surface;
     SlotList class_slots(surface);
-    PySlot slots[5] = {};
-    slots[0].sl_id = Py_tp_name;
-    slots[0].sl_flags = PySlot_INTPTR;
-    slots[0].sl_ptr = const_cast<char*>(record.qualified_name);
-    slots[1].sl_id = Py_tp_flags;
     // A class without a constructor has its values from elsewhere only.
-    slots[1].sl_uint64 = surface.constructor.new_instance == nullptr ? Py_TPFLAGS_DISALLOW_INSTANTIATION : 0;
-    slots[2].sl_id = Py_tp_slots;
-    slots[2].sl_flags = PySlot_INTPTR;
-    slots[2].sl_ptr = class_slots.data();
-    slots[3].sl_id = Py_tp_basicsize;
-    slots[3].sl_size = record.basicsize;
-    // slots[4] is the end record.
-
-    PyObject* type = PyType_FromSlots(slots);
-    if (type == nullptr) return nullptr;
-    if (bind_class_methods(reinterpret_cast<PyTypeObject*>(type), surface.methods) < 0 ||
-        (surface.add_class_attributes != nullptr &&
-         surface.add_class_attributes(reinterpret_cast<PyTypeObject*>(type)) < 0)) {
-        discard(type);
+    const std::uint64_t flags = surface.constructor.new_instance == nullptr ? Py_TPFLAGS_DISALLOW_INSTANTIATION : 0;
+    Owned type{compat::create_type(record.qualified_name, flags, record.basicsize, class_slots.data())};
+    if (!type) return nullptr;
+    auto* as_type = reinterpret_cast<PyTypeObject*>(type.get());
+    if (bind_class_methods(as_type, surface.methods) < 0 ||
+        (surface.add_class_attributes != nullptr && surface.add_class_attributes(as_type) < 0)) {
+        discard(std::move(type));
         return nullptr;
     }
-    return reinterpret_cast<PyTypeObject*>(type);
+    return reinterpret_cast<PyTypeObject*>(type.release());
 }
 
 }  // namespace

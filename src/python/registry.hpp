@@ -3,6 +3,7 @@
 #pragma once
 
 #include "classes.hpp"
+#include "reference.hpp"
 
 #include <atomic>
 #include <span>
@@ -42,6 +43,24 @@ template <ValueClass Value>
 bool define_class(const ClassSurface& surface) noexcept {
     class_surfaces[class_index<Value>] = surface;
     return true;
+}
+
+// Replaces each class method's descriptor in the class dictionary of `type`
+// by the method already bound to the class. A classmethod descriptor makes a
+// new bound method object on every `Class.method` lookup; a bound method
+// stored in the dictionary is found and called as it is, by the interpreter's
+// attribute caches too. Reached through an instance, it is the same method,
+// bound to the class; the classes cannot be subclassed, so no other class
+// could need its own binding. 0, or -1 with an exception set.
+inline int bind_class_methods(PyTypeObject* type, PyMethodDef* methods) noexcept {
+    for (PyMethodDef* def = methods; def != nullptr && def->ml_name != nullptr; ++def) {
+        if ((def->ml_flags & METH_CLASS) == 0) continue;
+        const Owned bound{PyCFunction_NewEx(def, reinterpret_cast<PyObject*>(type), nullptr)};
+        if (!bound || PyObject_SetAttrString(reinterpret_cast<PyObject*>(type), def->ml_name, bound.get()) < 0) {
+            return -1;
+        }
+    }
+    return 0;
 }
 
 // The type objects created so far, by class; the registry fills them in.

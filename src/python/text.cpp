@@ -1,4 +1,4 @@
-#include "entry.hpp"
+#include "text.hpp"
 
 #include <cstdint>
 #include <cstring>
@@ -31,10 +31,12 @@ PyObject* text_to_python_slowly(const ReprBuffer& buffer) noexcept {
     // for them; and a text of eight or more comes here only when it is not
     // ASCII.)
     if (text.size() > 1 && text.size() < 8) {
-        PyObject* result = PyUnicode_New(static_cast<Py_ssize_t>(text.size()), 127);
-        if (result == nullptr) return nullptr;
-        if (copy_short_ascii(static_cast<char*>(PyUnicode_DATA(result)), text.data(), text.size())) return result;
-        Py_DECREF(result);  // not ASCII after all: the decoder says what it is
+        Owned result{PyUnicode_New(static_cast<Py_ssize_t>(text.size()), 127)};
+        if (!result) return nullptr;
+        if (copy_short_ascii(static_cast<char*>(PyUnicode_DATA(result.get())), text.data(), text.size())) {
+            return result.release();
+        }
+        // Not ASCII after all: the decoder says what it is.
     }
     PyObject* result = PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "strict");
     if (result == nullptr && PyErr_ExceptionMatches(PyExc_UnicodeDecodeError)) {

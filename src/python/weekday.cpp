@@ -1,6 +1,7 @@
 // Python surface of Weekday: seven class attributes, compared and hashed by
 // identity.
 #include "members.hpp"
+#include "reference.hpp"
 
 namespace kairodex::python {
 namespace {
@@ -28,15 +29,14 @@ PyMethodDef methods[] = {
 int add_class_attributes(PyTypeObject* type) noexcept {
     PyObject* created[7] = {};
     for (std::uint8_t n = 0; n < 7; ++n) {
-        PyObject* day = new_instance(type, Weekday{n});
-        if (day == nullptr) return -1;
-        const int stored = PyObject_SetAttrString(reinterpret_cast<PyObject*>(type), attribute_names[n], day);
-        Py_DECREF(day);  // the class's dictionary holds it, or it is gone
-        if (stored < 0) return -1;
-        created[n] = day;
+        const Owned day{new_instance(type, Weekday{n})};
+        if (!day || PyObject_SetAttrString(reinterpret_cast<PyObject*>(type), attribute_names[n], day.get()) < 0) {
+            return -1;
+        }
+        created[n] = day.get();  // borrowed: the class's dictionary holds it
     }
     for (int n = 0; n < 7; ++n) {
-        PyUnstable_SetImmortal(created[n]);
+        compat::make_immortal(created[n]);
         weekday_objects[n] = Py_NewRef(created[n]);  // the module's own, whatever the class's dictionary does
     }
     return 0;

@@ -1,3 +1,4 @@
+import collections
 import os
 import subprocess
 import sys
@@ -98,3 +99,35 @@ def _raises_value_error(call, message):
 def raises_value_error():
     """Checks that a call raises a plain ValueError with exactly this message."""
     return _raises_value_error
+
+
+def _interpreter_says(call, *renames):
+    """What the running interpreter itself says when `call` fails: its
+    exception's text, each (its name, ours) of `renames` swapped in. Tests of
+    texts that the interpreter writes take them from here, never from a copy
+    of one version's wording."""
+    try:
+        call()
+    except Exception as error:  # noqa: BLE001 - any exception's text
+        text = str(error)
+    else:
+        raise AssertionError("the interpreter's reference call did not fail")
+    for theirs, ours in renames:
+        assert theirs in text, (theirs, text)
+        text = text.replace(theirs, ours)
+    return text
+
+
+@pytest.fixture
+def interpreter_says():
+    return _interpreter_says
+
+
+def pytest_terminal_summary(terminalreporter):
+    """The reasons of the skipped tests in one line, each with its count."""
+    reasons = collections.Counter(
+        report.longrepr[2].removeprefix("Skipped: ") for report in terminalreporter.stats.get("skipped", [])
+        if isinstance(report.longrepr, tuple))
+    if reasons:
+        terminalreporter.write_line("skipped: " + "; ".join(f"{count} {reason}"
+                                                            for reason, count in reasons.most_common()))

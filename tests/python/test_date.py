@@ -4,6 +4,7 @@ import random
 import struct
 
 import pytest
+from conftest import _interpreter_says
 from kairodex import Date, Weekday
 
 MIN_DAYS, MAX_DAYS = -784353015833, 784351576776
@@ -281,9 +282,14 @@ def test_comparison_with_foreign_types(other):
     assert (other == d) is False
     for op in ("__eq__", "__ne__", "__lt__", "__le__", "__gt__", "__ge__"):
         assert getattr(d, op)(other) is NotImplemented
-    for compare in (lambda: d < other, lambda: d >= other, lambda: other > d):
-        with pytest.raises(TypeError, match="not supported between instances of"):
+    for compare, reference in ((lambda: d < other, lambda: object() < object()),
+                               (lambda: d >= other, lambda: object() >= object()),
+                               (lambda: other > d, lambda: object() > object())):
+        with pytest.raises(TypeError) as info:
             compare()
+        # The interpreter's own text, its operand names aside.
+        theirs = _interpreter_says(reference)
+        assert str(info.value).split(" between")[0] == theirs.split(" between")[0]
 
 
 def test_comparison_defers_to_the_other_operand():

@@ -16,6 +16,12 @@ _testcapi = pytest.importorskip("_testcapi", reason="the interpreter's test modu
 if not hasattr(_testcapi, "set_nomemory"):
     pytest.skip("this _testcapi has no allocation-failure hooks", allow_module_level=True)
 
+if sys.version_info < (3, 14):
+    # There, the interpreter's own code is not proof against these failures:
+    # a comparison of two weekdays, which runs none of the module's code,
+    # raises SystemError, and re-importing a plain .py module crashes.
+    pytest.skip("CPython 3.13 itself fails under injected allocation failures", allow_module_level=True)
+
 import kairodex  # noqa: E402
 from catalogue import OPERATIONS, OFF, TRACKED  # noqa: E402
 from kairodex import Date, DateTime, Duration, OffsetDateTime, Time, UtcOffset  # noqa: E402

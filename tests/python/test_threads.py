@@ -1,8 +1,13 @@
-"""Several threads using the module at once, every result checked against the
-one the main thread computed alone; and the first import raced from several
-threads in a fresh interpreter."""
+"""Several threads using the module at once, on values of their own and on
+values they all share, every result checked against the one the main thread
+computed alone; and the first import raced from several threads in a fresh
+interpreter. (On a free-threaded build the threads run truly at once;
+bench/threads.py times the same work on one thread and on two.)"""
+import os
 import random
+import subprocess
 import sys
+import sysconfig
 import threading
 import time
 
@@ -26,9 +31,19 @@ def make_cases(count=200):
     return cases
 
 
+# Values that every thread reads at once.
+SHARED = [DateTime.from_unix_timestamp(secs, nanos) for secs, nanos, _ in make_cases(16)]
+SHARED_SPAN = Duration.nanoseconds(-123456789)
+
+
 def work(secs, nanos, offset_seconds):
-    """Builds, parses, formats, hashes and compares values from plain numbers."""
+    """Builds, parses, formats, hashes and compares values from plain numbers,
+    and uses a shared value beside them."""
     value = DateTime.from_unix_timestamp(secs, nanos)
+    other = SHARED[secs % len(SHARED)]
+    shared = (str(other), hash(other), other < value, value.difference(other).total_nanos(),
+              str(other.add_duration(SHARED_SPAN)), hash(SHARED_SPAN), str(SHARED_SPAN + SHARED_SPAN),
+              SHARED_SPAN < -SHARED_SPAN)
     date, time_of_day = value.date, value.time
     date = Date(date.year, date.month, date.day)
     time_of_day = Time(time_of_day.hour, time_of_day.minute, time_of_day.second, time_of_day.nanosecond)
@@ -46,7 +61,7 @@ def work(secs, nanos, offset_seconds):
         str(time_of_day), hash(time_of_day), Time.parse(str(time_of_day)) == time_of_day,
         text, repr(shown), hash(parsed), parsed.unix_timestamp_nanos(), parsed <= shown, parsed == shown,
         str(shown.to_local()),
-        span.total_nanos(), str(-span), hash(span + span), refused,
+        span.total_nanos(), str(-span), hash(span + span), refused, shared,
     )
 
 
@@ -118,3 +133,13 @@ def test_first_import_from_several_threads(run_python, attempt):
     assert result.stdout.strip() == (
         "8 1 [] ('2024-01-02', True, "
         "('Weekday', 'Date', 'Time', 'Duration', 'DateTime', 'UtcOffset', 'OffsetDateTime'))")
+
+
+@pytest.mark.skipif(not sysconfig.get_config_var("Py_GIL_DISABLED"), reason="a free-threaded build's own check")
+def test_import_leaves_the_gil_off():
+    # A module that does not declare it can run without the GIL turns it on
+    # at import, with a warning; PYTHON_GIL would decide for the interpreter.
+    env = {name: value for name, value in os.environ.items() if name != "PYTHON_GIL"}
+    proc = subprocess.run([sys.executable, "-W", "error", "-c", "import sys, kairodex; print(sys._is_gil_enabled())"],
+                          capture_output=True, text=True, env=env, timeout=120)
+    assert (proc.returncode, proc.stdout, proc.stderr) == (0, "False\n", "")

@@ -1,0 +1,5 @@
+# CPython 3.13 (Debian sid's python3.13, GIL build): the module built against
+# its headers, the whole suite, core and module, run with it.
+env_about="CPython 3.13 (GIL build): the module built for it, every test"
+. "$top/scripts/envs/interpreter.inc"
+release_interpreter 3.13

@@ -1,0 +1,5 @@
+# CPython 3.14's debug build (python3.14d, with Py_DEBUG): the module built
+# against its headers, and the whole suite run in development mode (-X dev).
+env_about="CPython 3.14's debug build (Py_DEBUG) under -X dev; the module built against its headers"
+. "$top/scripts/envs/interpreter.inc"
+debug_interpreter 3.14
