@@ -21,7 +21,8 @@
 #include "kairodex/text_buffer.hpp"
 #include "kairodex/time.hpp"
 #include "kairodex/utc_offset.hpp"
-#include "kairodex/value_hasher.hpp"
+#include "kairodex/value_hash.hpp"
+#include "value_hasher.hpp"  // the byte-stream hash of the tests
 
 namespace {
 

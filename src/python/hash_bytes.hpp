@@ -12,7 +12,7 @@
 #include "kairodex/offset_datetime.hpp"
 #include "kairodex/time.hpp"
 #include "kairodex/utc_offset.hpp"
-#include "kairodex/value_hasher.hpp"
+#include "kairodex/value_hash.hpp"
 
 namespace kairodex::python {
 

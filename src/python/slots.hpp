@@ -8,7 +8,7 @@
 
 #include <type_traits>
 
-#include "kairodex/value_hasher.hpp"
+#include "kairodex/value_hash.hpp"
 
 namespace kairodex::python {
 

@@ -1,4 +1,4 @@
-#include "kairodex/value_hasher.hpp"
+#include "value_hasher.hpp"
 
 #include <gtest/gtest.h>
 
