@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "core/value_hasher.hpp"  // the tests' byte-stream hash
 #include "kairodex/date.hpp"
 #include "kairodex/datetime.hpp"
 #include "kairodex/offset_datetime.hpp"
@@ -22,7 +23,6 @@
 #include "kairodex/time.hpp"
 #include "kairodex/utc_offset.hpp"
 #include "kairodex/value_hash.hpp"
-#include "value_hasher.hpp"  // the byte-stream hash of the tests
 
 namespace {
 
