@@ -121,6 +121,9 @@ Time pick_time(FuzzedDataProvider& in) {
 }
 
 void check_numbers(FuzzedDataProvider& in) {
+    const auto year = static_cast<year_t>(pick(in, INT32_MIN, INT32_MAX));
+    FUZZ_CHECK(fast::is_leap_year(year) == plain_is_leap_year(year));
+
     // Day counts both ways.
     const std::int64_t days = pick(in, min_days_since_unix_epoch, max_days_since_unix_epoch);
     const Result<Date> from_days = plain_from_days_since_unix_epoch(days);

@@ -56,6 +56,7 @@ struct Inputs {
     std::vector<std::int64_t> days_full, days_chrono, days_modern;
     std::vector<Date> dates_full, dates_chrono, dates_modern;
     std::vector<std::chrono::year_month_day> ymd_chrono, ymd_modern;
+    std::vector<year_t> years;
     std::vector<Time> times;
     std::vector<DateTime> datetimes;
     std::vector<OffsetDateTime> offset_datetimes;
@@ -89,6 +90,7 @@ Inputs make_inputs() {
         in.days_full.push_back(uniform(min_days_since_unix_epoch, max_days_since_unix_epoch));
         in.days_chrono.push_back(uniform(day_chrono_first, day_chrono_last));
         in.days_modern.push_back(uniform(day_1900, day_2100));
+        in.years.push_back(static_cast<year_t>(uniform(INT32_MIN, INT32_MAX)));
         in.nanos.push_back(uniform(INT64_MIN, INT64_MAX));
         in.counts.push_back(static_cast<u128>(uniform(0, INT64_MAX)) * static_cast<u128>(uniform(1, 10)));
 
@@ -210,6 +212,9 @@ void register_pairs() {
          [&](std::size_t i) { return from_days_since_unix_epoch(in.days_modern[i]); },
          [&](std::size_t i) { return plain_from_days_since_unix_epoch(in.days_modern[i]); },
          [&](std::size_t i) { return chrono_peer::civil_from_days(in.days_modern[i]); });
+    pair("is_leap_year",
+         [&](std::size_t i) { return is_leap_year(in.years[i]); },
+         [&](std::size_t i) { return plain_is_leap_year(in.years[i]); });
     pair("add_days:1",
          [&](std::size_t i) { return add_days(in.dates_modern[i], 1); },
          [&](std::size_t i) { return plain_add_days(in.dates_modern[i], 1); });

@@ -45,6 +45,24 @@ TEST(LeapYear, GregorianRuleForEverySign) {
     }
 }
 
+// The fast rule rests on is_multiple_of_25, exact for all 2^32 years by the
+// argument beside it (its constants are checked at compile time there); the
+// rest of it depends on the year mod 400 alone. Each window below holds every
+// residue mod 400, and those at the ends of the range hold the years that a
+// constant off by one would get wrong first: +-2147483625 (25 k for
+// |k| = 85899345) and +-2147483646 (whose products lie just outside the
+// accepted window).
+TEST(LeapYear, FastRuleAtTheEndsAndAroundZero) {
+    const std::int64_t windows[][2] = {
+        {INT32_MIN, INT32_MIN + 400000}, {-200000, 200000}, {INT32_MAX - 400000, INT32_MAX}};
+    for (const auto& [first, last] : windows) {
+        for (std::int64_t y = first; y <= last; ++y) {
+            ASSERT_EQ(fast::is_multiple_of_25(static_cast<year_t>(y)), y % 25 == 0) << y;
+            ASSERT_EQ(fast::is_leap_year(static_cast<year_t>(y)), plain_is_leap_year(static_cast<year_t>(y))) << y;
+        }
+    }
+}
+
 TEST(DaysInMonth, AllMonths) {
     const int common[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     for (int m = 1; m <= 12; ++m) {
