@@ -1,9 +1,8 @@
 // Python surface of DateTime: a UTC instant with nanosecond resolution.
 #include "members.hpp"
 
-#include "kairodex/datetime.hpp"
-
 #include "kairodex/clock.hpp"
+#include "kairodex/datetime.hpp"
 
 namespace kairodex::python {
 namespace {
