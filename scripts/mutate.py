@@ -513,6 +513,11 @@ class Runner:
             for name in stages_for(mutant):
                 environment = self.envs[name]
                 if not self.build(environment, log_file):
+                    if compile_time_test_failed(log_file):
+                        # A test that runs in the compiler: a static_assert.
+                        result["outcome"] = "killed"
+                        result["stage"] = f"{name} (static_assert)"
+                        break
                     if not built_any:
                         result["outcome"] = "did not compile"
                         result["stage"] = name
@@ -540,6 +545,11 @@ class Runner:
             saved.unlink()
         result["seconds"] = time.monotonic() - start
         return result
+
+
+def compile_time_test_failed(log_file: Path) -> bool:
+    text = log_file.read_text(errors="replace")
+    return "static assertion failed" in text or "non-constant condition for static assertion" in text
 
 
 def write_touching(path: Path, data: bytes) -> None:
@@ -699,8 +709,8 @@ def main() -> int:
     parser.add_argument("--tree", type=Path, default=None,
                         help="mutate this copy of the checkout instead of the checkout itself")
     parser.add_argument("--resume", type=Path, default=None,
-                        help="results.json of an earlier run: its killed and non-compiling mutants are taken "
-                             "as they were (tests are only ever added), the others run again")
+                        help="results.json of an earlier run: its killed mutants and those that built the same "
+                             "binaries are taken as they were (tests are only ever added), the others run again")
     parser.add_argument("--fail-on-survivor", action="store_true",
                         help="exit with status 1 when a non-equivalent mutant survives")
     args = parser.parse_args()
@@ -723,7 +733,7 @@ def main() -> int:
     earlier: dict[tuple[str, str, str], dict] = {}
     if args.resume is not None:
         for entry in json.loads(args.resume.read_text()):
-            if entry["outcome"] in ("killed", "did not compile", "identical binaries"):
+            if entry["outcome"] in ("killed", "identical binaries"):
                 earlier[tuple(entry["key"])] = entry
 
     # Signals end the run through the finally blocks that restore the file.
