@@ -689,7 +689,10 @@ def read_equivalent() -> dict[tuple[str, str, str], str]:
     for number, line in enumerate(EQUIVALENT_FILE.read_text().splitlines(), 1):
         if not line.strip() or line.startswith("#"):
             continue
-        fields = [f.strip() for f in line.split(" | ")]
+        # The code line may hold " | " itself: the file is the first field,
+        # the mutation and the reason the last two.
+        first = line.split(" | ", 1)
+        fields = [first[0].strip()] + [f.strip() for f in first[-1].rsplit(" | ", 2)] if len(first) == 2 else []
         if len(fields) != 4:
             raise SystemExit(f"mutate: {EQUIVALENT_FILE.name}:{number}: four fields separated by ' | ' expected")
         judged[(fields[0], fields[1], fields[2])] = fields[3]
@@ -802,7 +805,7 @@ def main() -> int:
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--report", type=Path, default=WORK / "report.md")
     parser.add_argument("--list", action="store_true", help="list the mutants drawn, run nothing")
-    parser.add_argument("--match", help="only the mutants whose 'file:line mutation new-line' this regex finds")
+    parser.add_argument("--match", help="only the mutants whose 'file:line mutation: line => mutated line' this regex finds")
     parser.add_argument("--python", default=PYTHON)
     parser.add_argument("--timeout-factor", type=float, default=5.0,
                         help="a run may take this many times the untouched run's time")
@@ -824,7 +827,7 @@ def main() -> int:
     mutants = draw(args.paths, 0, args.seed)
     if args.match:
         pattern = re.compile(args.match)
-        mutants = [m for m in mutants if pattern.search(f"{m.where} {m.description} {m.mutated.strip()}")]
+        mutants = [m for m in mutants if pattern.search(f"{m.where} {m.description}: {m.original.strip()} => {m.mutated.strip()}")]
     total = len(mutants)
     if args.budget > 0:
         mutants = mutants[:args.budget]
