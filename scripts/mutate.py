@@ -38,7 +38,6 @@ import dataclasses
 import hashlib
 import json
 import os
-import random
 import re
 import shutil
 import signal
@@ -719,7 +718,15 @@ def draw(paths: list[str], budget: int, seed: int) -> list[Mutant]:
     every: list[Mutant] = []
     for path in source_files(paths):
         every.extend(mutants_of(path, (TOP / path).read_text()))
-    random.Random(seed).shuffle(every)
+    # Each mutant's place is a hash of the seed and its key (file, line text,
+    # mutation), not a shuffle of the whole list: an edit elsewhere adds or
+    # removes mutants without moving the others, so a sample stays the same
+    # sample while tests are added and dead code is removed.
+    def rank(mutant: Mutant) -> tuple[str, int]:
+        key = "\0".join((str(seed), *mutant.key))
+        return hashlib.sha256(key.encode()).hexdigest(), mutant.line
+
+    every.sort(key=rank)
     return every[:budget] if budget > 0 else every
 
 
