@@ -422,7 +422,7 @@ def environments(python: str) -> dict[str, Environment]:
 
 # Lines that guard a length or read memory: their mutants also run under the
 # sanitizers, which see a read past the end that no result shows.
-GUARD = re.compile(r"size\(\)|\.empty\(\)|\blength\b|load|memcpy|\[[^\]]*\]|remove_prefix|remove_suffix|\bat\b")
+GUARD = re.compile(r"size\(\)|\.empty\(\)|\blength\b|load|memcpy|remove_prefix|remove_suffix|\b(text|bytes|rest|field)\[|\bat\b")
 
 
 def stages_for(mutant: Mutant) -> list[str]:
@@ -822,6 +822,9 @@ def main() -> int:
     parser.add_argument("--resume", type=Path, default=None,
                         help="results.json of an earlier run: its killed mutants and those that built the same "
                              "binaries are taken as they were (tests are only ever added), the others run again")
+    parser.add_argument("--report-only", action="store_true",
+                        help="run nothing: the report of the --resume file's mutants (as far as the sample runs "
+                             "unbroken) with the equivalent mutants as the list has them now")
     parser.add_argument("--fail-on-survivor", action="store_true",
                         help="exit with status 1 when a non-equivalent mutant survives")
     args = parser.parse_args()
@@ -849,6 +852,25 @@ def main() -> int:
         for entry in json.loads(args.resume.read_text()):
             if entry["outcome"] in ("killed", "identical binaries"):
                 earlier[tuple(entry["key"])] = entry
+
+    if args.report_only:
+        if args.resume is None:
+            parser.error("--report-only needs --resume")
+        every = {tuple(entry["key"]): entry for entry in json.loads(args.resume.read_text())}
+        results = []
+        for mutant in mutants:
+            if mutant.key in judged:
+                results.append((mutant, {"outcome": "equivalent", "reason": judged[mutant.key], "stage": "",
+                                         "identical": []}))
+            elif mutant.key in every:
+                results.append((mutant, every[mutant.key]))
+            else:
+                break
+        WORK.mkdir(parents=True, exist_ok=True)
+        summary = write_report(args.report, args, results, total, sum(r.get("seconds", 0) for _, r in results))
+        log(f"{len(results)} mutants: {summary['killed']} killed, {summary['survived']} survived "
+            f"({summary['score']:.1%}); report: {args.report}")
+        return 0
 
     # Signals end the run through the finally blocks that restore the file.
     def stop(signum, frame):
