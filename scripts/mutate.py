@@ -820,8 +820,9 @@ def main() -> int:
     parser.add_argument("--tree", type=Path, default=None,
                         help="mutate this copy of the checkout instead of the checkout itself")
     parser.add_argument("--resume", type=Path, default=None,
-                        help="results.json of an earlier run: its killed mutants and those that built the same "
-                             "binaries are taken as they were (tests are only ever added), the others run again")
+                        help="results.json of an earlier run: its killed mutants, those that built the same binaries "
+                             "and those that did not build are taken as they were (tests are only ever added), "
+                             "the survivors run again")
     parser.add_argument("--report-only", action="store_true",
                         help="run nothing: the report of the --resume file's mutants (as far as the sample runs "
                              "unbroken) with the equivalent mutants as the list has them now")
@@ -850,7 +851,7 @@ def main() -> int:
     earlier: dict[tuple[str, str, str], dict] = {}
     if args.resume is not None:
         for entry in json.loads(args.resume.read_text()):
-            if entry["outcome"] in ("killed", "identical binaries"):
+            if entry["outcome"] in ("killed", "identical binaries", "did not compile"):
                 earlier[tuple(entry["key"])] = entry
 
     if args.report_only:
