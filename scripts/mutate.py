@@ -749,7 +749,7 @@ def write_report(path: Path, args: argparse.Namespace, results: list[tuple[Mutan
     killed = counts.get("killed", 0)
     survived = counts.get("survived", 0)
     score = killed / (killed + survived) if killed + survived else 1.0
-    columns = ["killed", "survived", "equivalent", "identical binaries", "did not compile"]
+    columns = ["killed", "survived", "equivalent", "identical binaries", "did not compile", "code removed"]
     lines = [
         "# Mutation run",
         "",
@@ -759,7 +759,8 @@ def write_report(path: Path, args: argparse.Namespace, results: list[tuple[Mutan
         f"**Score: {killed} killed of {killed + survived} non-equivalent mutants that compile ({score:.1%}).** "
         f"Equivalent: {counts.get('equivalent', 0)} judged by hand (scripts/mutate-equivalent.txt), "
         f"{counts.get('identical binaries', 0)} building the same binaries everywhere; "
-        f"{counts.get('did not compile', 0)} did not compile.",
+        f"{counts.get('did not compile', 0)} did not compile; {counts.get('code removed', 0)} went with code "
+        f"removed since.",
         "",
     ]
     for title, table in (("File", per_file), ("Operator", per_operator)):
@@ -857,16 +858,22 @@ def main() -> int:
     if args.report_only:
         if args.resume is None:
             parser.error("--report-only needs --resume")
-        every = {tuple(entry["key"]): entry for entry in json.loads(args.resume.read_text())}
+        # The earlier run's mutants in its order, found again by their keys;
+        # a mutant whose line is gone went with code removed since.
+        current = {mutant.key: mutant for mutant in draw(args.paths, 0, args.seed)}
         results = []
-        for mutant in mutants:
-            if mutant.key in judged:
-                results.append((mutant, {"outcome": "equivalent", "reason": judged[mutant.key], "stage": "",
-                                         "identical": []}))
-            elif mutant.key in every:
-                results.append((mutant, every[mutant.key]))
+        for entry in json.loads(args.resume.read_text())[:args.budget or None]:
+            key = tuple(entry["key"])
+            if key in current:
+                mutant = current[key]
             else:
-                break
+                path, original, description = key
+                mutant = Mutant(path, int(entry["where"].rsplit(":", 1)[1]), 0, "removed", description, original, "")
+                entry = dict(entry, outcome="code removed")
+            if key in judged:
+                entry = {"outcome": "equivalent", "reason": judged[key], "stage": "", "identical": [],
+                         "seconds": entry.get("seconds", 0)}
+            results.append((mutant, entry))
         WORK.mkdir(parents=True, exist_ok=True)
         summary = write_report(args.report, args, results, total, sum(r.get("seconds", 0) for _, r in results))
         log(f"{len(results)} mutants: {summary['killed']} killed, {summary['survived']} survived "
