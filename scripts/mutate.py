@@ -12,11 +12,16 @@ catches it:
                    those of the plain build (KAIRODEX_FAST=OFF), which takes
                    no fast path; for portable.hpp those of the portable build
                    (KAIRODEX_PORTABLE_ARITHMETIC=ON); then the Python suite
-                   with the module rebuilt; last, for a change to a length
-                   guard or a read, the core tests under ASan and UBSan
+                   with the module rebuilt; for a change to a length guard or
+                   a read, the core tests run under ASan and UBSan (the same
+                   tests, and reads past the end besides) in place of the
+                   default build's
   src/python       the Python suite with the module rebuilt
 
-A mutant whose build fails does not count. Where every environment builds
+The core tests are built one binary per file (build-mutate/core-*), at -O0,
+and a mutant meets the tests of its own file first (date.hpp: date_test).
+A mutant whose build fails does not count, unless a static_assert failed: a
+test that runs in the compiler caught it. Where every environment builds
 exactly the same binaries as from the untouched sources, the mutant is
 equivalent there by construction and no test is run. A run that outlives its
 time limit (an endless loop) counts as caught. Mutants judged equivalent by
@@ -429,15 +434,17 @@ def stages_for(mutant: Mutant) -> list[str]:
     path = mutant.path
     if path.startswith("src/python/"):
         return ["python-full"]
-    stages = ["default"]
+    # The sanitizer build runs the same tests as the default one and sees
+    # reads past the end besides: it takes the default build's place for the
+    # mutants of lengths and reads.
+    default = "sanitize" if GUARD.search(mutant.original) else "default"
+    stages = [default]
     if path.endswith("portable.hpp"):
-        stages = ["portable", "default"]
+        stages = ["portable", default]
     elif "/fast/" not in path:
         # Plain code that the default build's fast paths may bypass.
         stages.append("plain")
     stages.append("python")
-    if GUARD.search(mutant.original):
-        stages.append("sanitize")
     return stages
 
 
