@@ -69,6 +69,7 @@ TEST(PortableOverflow, SixtyFourBitsAtTheEdges) {
     EXPECT_TRUE(portable::sub_overflows<std::int64_t>(0, INT64_MIN, &out));
     EXPECT_FALSE(portable::sub_overflows<std::int64_t>(-1, INT64_MIN, &out));
     EXPECT_EQ(out, INT64_MAX);
+    EXPECT_FALSE(portable::sub_overflows<std::int64_t>(INT64_MAX, 0, &out));  // zero has no sign to differ in
 }
 
 TEST(PortableProduct, HighAndLowWords) {
