@@ -16,16 +16,12 @@ constexpr i128 count_of(Duration duration) noexcept { return duration.nanos; }
 // so Python raises its own TypeError (also for `1 + d` and `sum()` without a start).
 template <auto operation>
 PyObject* binary_slot(PyObject* left, PyObject* right) noexcept {
-    Entry entry;
     PyTypeObject* type = type_object<Duration>();
     if (type == nullptr) return nullptr;
     if (!is_instance(left, type) || !is_instance(right, type)) Py_RETURN_NOTIMPLEMENTED;
     return finish<&out_of_range>(operation(value_of<Duration>(left), value_of<Duration>(right)));
 }
-PyObject* negative_slot(PyObject* self) noexcept {
-    Entry entry;
-    return finish<&out_of_range>(negate(value_of<Duration>(self)));
-}
+PyObject* negative_slot(PyObject* self) noexcept { return finish<&out_of_range>(negate(value_of<Duration>(self))); }
 
 PyMethodDef methods[] = {
     class_method<"seconds(secs)", "Create a duration from seconds.", duration_from_seconds>(),

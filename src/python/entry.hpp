@@ -19,34 +19,7 @@
 #include <type_traits>
 #include <utility>
 
-#if defined(__ELF__) && defined(__has_attribute)
-#if __has_attribute(tls_model)
-#define KAIRODEX_INITIAL_EXEC_TLS __attribute__((tls_model("initial-exec")))
-#endif
-#endif
-#ifndef KAIRODEX_INITIAL_EXEC_TLS
-#define KAIRODEX_INITIAL_EXEC_TLS
-#endif
-
 namespace kairodex::python {
-
-// Marks the current thread as running module code for the length of a call.
-class Entry {
-  public:
-    Entry() noexcept { ++depth_; }
-    ~Entry() { --depth_; }
-    Entry(const Entry&) = delete;
-    Entry& operator=(const Entry&) = delete;
-
-    static int depth() noexcept { return depth_; }
-
-  private:
-    // Defined here with a constant initialiser, so no call needs a TLS wrapper,
-    // and, on ELF systems, in the initial-exec model, so no call needs
-    // __tls_get_addr: one word of static TLS, which the loader keeps in
-    // reserve for modules it opens.
-    KAIRODEX_INITIAL_EXEC_TLS static inline constinit thread_local int depth_ = 0;
-};
 
 // ---------------------------------------------------------------------------
 // Results and arguments
@@ -97,7 +70,6 @@ bool convert_arguments(const BoundArguments& bound, Tuple& values) noexcept {
 // Class method with parameters (METH_FASTCALL | METH_KEYWORDS | METH_CLASS).
 template <const ParameterTable& table, auto operation, const Failure* failure = nullptr>
 PyObject* class_method_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
-    Entry entry;
     using Op = Operation<decltype(operation)>;
     BoundArguments bound;
     typename Op::arguments values{};
@@ -111,7 +83,6 @@ PyObject* class_method_entry(PyObject*, PyObject* const* args, Py_ssize_t nargs,
 // first parameter is the receiver's value.
 template <const ParameterTable& table, auto operation, const Failure* failure = nullptr>
 PyObject* method_entry(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
-    Entry entry;
     using Op = Operation<decltype(operation)>;
     using Split = WithoutReceiver<typename Op::arguments>;
     BoundArguments bound;
@@ -126,7 +97,6 @@ PyObject* method_entry(PyObject* self, PyObject* const* args, Py_ssize_t nargs, 
 // Method without arguments (METH_NOARGS).
 template <auto operation, const Failure* failure = nullptr>
 PyObject* noargs_method_entry(PyObject* self, PyObject*) noexcept {
-    Entry entry;
     using Receiver = std::tuple_element_t<0, typename Operation<decltype(operation)>::arguments>;
     return finish<failure>(operation(value_of<Receiver>(self)));
 }
@@ -134,7 +104,6 @@ PyObject* noargs_method_entry(PyObject* self, PyObject*) noexcept {
 // Class method without arguments (METH_NOARGS | METH_CLASS).
 template <auto operation, const Failure* failure = nullptr>
 PyObject* noargs_class_method_entry(PyObject*, PyObject*) noexcept {
-    Entry entry;
     return finish<failure>(operation());
 }
 
@@ -154,7 +123,6 @@ PyObject* construct(PyTypeObject* type, const Arguments& values) noexcept {
 // Constructor (tp_new).
 template <const ParameterTable& table, auto operation, const Failure* failure = nullptr>
 PyObject* new_entry(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {
-    Entry entry;
     BoundArguments bound;
     typename Operation<decltype(operation)>::arguments values{};
     if (!bind_arguments(table, args, kwargs, bound)) return nullptr;
@@ -169,7 +137,6 @@ PyObject* new_entry(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexce
 // follow tp_new is object's, which accepts these arguments and does nothing.)
 template <const ParameterTable& table, auto operation, const Failure* failure = nullptr>
 PyObject* vectorcall_entry(PyObject* type, PyObject* const* args, std::size_t nargsf, PyObject* kwnames) noexcept {
-    Entry entry;
     BoundArguments bound;
     typename Operation<decltype(operation)>::arguments values{};
     if (!bind_arguments(table, args, PyVectorcall_NARGS(nargsf), kwnames, bound) ||
@@ -182,7 +149,6 @@ PyObject* vectorcall_entry(PyObject* type, PyObject* const* args, std::size_t na
 // Read-only property: a member pointer or a function of the value.
 template <class Value, auto field>
 PyObject* getter_entry(PyObject* self, void*) noexcept {
-    Entry entry;
     return to_python(std::invoke(field, value_of<Value>(self)));
 }
 

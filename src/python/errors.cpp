@@ -58,6 +58,7 @@ PyObject* raise_failure(const Failure& failure, CalendarError error, std::string
     const std::string_view fill = failure.quote_argument ? argument : name_of(error);
     const std::string_view text = failure.message;
     const std::size_t hole = text.find("{}");
+    // Nothing reserved: the writer grows as the message is written (a short one).
     PyUnicodeWriter* writer = PyUnicodeWriter_Create(0);
     if (writer == nullptr) return nullptr;
     const bool written =

@@ -98,10 +98,10 @@ PyObject* new_instance(const Value& value) noexcept {
     return type == nullptr ? nullptr : new_instance(type, value);
 }
 
-// Whether `object` is an instance of the class (or of a subtype).
-inline bool is_instance(PyObject* object, PyTypeObject* type) noexcept {
-    return Py_IS_TYPE(object, type) || PyType_IsSubtype(Py_TYPE(object), type);
-}
+// Whether `object` is an instance of the class. No class here can be
+// subclassed (none has Py_TPFLAGS_BASETYPE), and each exists once per
+// process, so its instances are exactly the objects of that type.
+inline bool is_instance(PyObject* object, PyTypeObject* type) noexcept { return Py_IS_TYPE(object, type); }
 
 // Every class's deallocator: the block goes back to the pool.
 inline void dealloc_instance(PyObject* self) noexcept {

@@ -16,7 +16,6 @@ namespace kairodex::python {
 // raised with `failure`.
 template <class Value, auto write, const Failure* failure = nullptr>
 PyObject* text_slot(PyObject* self) noexcept {
-    Entry entry;
     ReprBuffer buffer;
     if constexpr (std::is_void_v<decltype(write(buffer, value_of<Value>(self)))>) {
         write(buffer, value_of<Value>(self));
@@ -31,7 +30,6 @@ PyObject* text_slot(PyObject* self) noexcept {
 
 template <class Value>
 Py_hash_t hash_slot(PyObject* self) noexcept {
-    Entry entry;
     return static_cast<Py_hash_t>(to_python_hash(value_digest(value_of<Value>(self))));
 }
 
@@ -39,7 +37,6 @@ Py_hash_t hash_slot(PyObject* self) noexcept {
 // values. Another type of operand is NotImplemented, never an error.
 template <class Value, auto order_key>
 PyObject* richcompare_slot(PyObject* self, PyObject* other, int op) noexcept {
-    Entry entry;
     PyTypeObject* type = type_object<Value>();
     if (type == nullptr) return nullptr;
     if (!is_instance(other, type)) Py_RETURN_NOTIMPLEMENTED;

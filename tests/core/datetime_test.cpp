@@ -37,7 +37,9 @@ TEST(DateTimeCounts, RangeEnds) {
     EXPECT_EQ(*from_unix_nanos(latest_ns), latest);
     for (i128 n :
          {earliest_ns - 1, earliest_ns - ns_per_s, latest_ns + 1, latest_ns + ns_per_s, i128{INT64_MIN} * ns_per_s,
-          i128{INT64_MIN} * ns_per_s - 1, i128{INT64_MAX} * ns_per_s + ns_per_s, i128_min, i128_max}) {
+          i128{INT64_MIN} * ns_per_s - 1, i128{INT64_MAX} * ns_per_s + ns_per_s, i128_min, i128_max,
+          // Seconds that a 64-bit cast would wrap to the epoch.
+          (i128{1} << 64) * ns_per_s, -(i128{1} << 64) * ns_per_s}) {
         auto r = from_unix_nanos(n);
         ASSERT_FALSE(r);
         EXPECT_EQ(r.error(), CalendarError::OutOfRange);

@@ -23,14 +23,6 @@ using namespace kairodex::test;
 
 namespace {
 
-// A copy of `text` in a heap block of its own size, alive until the next call.
-std::string_view exact(const std::string& text) {
-    static std::vector<char> block;
-    block = std::vector<char>(text.begin(), text.end());
-    block.shrink_to_fit();
-    return {block.data(), block.size()};
-}
-
 // Written texts in every variant of the fixed layouts, then each with one
 // byte replaced, removed or doubled.
 std::vector<std::string> texts(std::string (*write)(std::mt19937_64&)) {

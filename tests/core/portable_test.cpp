@@ -23,11 +23,17 @@ static_assert(words(0, all) + 1 == words(1, 0), "carry into the high word");
 static_assert(words(1, 0) - 1 == words(0, all), "borrow from the high word");
 static_assert(UInt128{all} * UInt128{all} == words(all - 1, 1), "(2^64 - 1)^2");
 static_assert(words(1, 0) / 10 == UInt128{1844674407370955161u} && words(1, 0) % 10 == 6, "2^64 by 10");
+static_assert(words(all, all) / 10 == words(0x1999999999999999u, 0x9999999999999999u) && words(all, all) % 10 == 5,
+              "each 32-bit digit of the quotient in its place");
 static_assert(words(all, all) / words(1, 0) == UInt128{all}, "a divisor beyond 32 bits");
+static_assert((words(0, 3) << 100) == words(std::uint64_t{3} << 36, 0) &&
+                  (words(std::uint64_t{3} << 36, 0) >> 100) == words(0, 3),
+              "shifts by 64 bits and more");
 static_assert(Int128{-7} / 2 == -3 && Int128{-7} % 2 == -1, "quotients round toward zero");
 static_assert((Int128{-1} >> 100) == -1 && (Int128{-256} >> 4) == -16, "arithmetic shift");
 static_assert(Int128{-1} < 0 && signed_words(0x8000000000000000u, 0) < signed_words(all, all), "signed order");
 static_assert(from_le_bytes(to_le_bytes(-2)) == -2, "byte form, constant evaluation");
+static_assert(load_le64("\x01\x02\x03\x04\x05\x06\x07\x80") == 0x8007060504030201u, "a load, constant evaluation");
 
 struct Overflow {
     Int128 a, b;
@@ -63,6 +69,7 @@ TEST(PortableOverflow, SixtyFourBitsAtTheEdges) {
     EXPECT_TRUE(portable::sub_overflows<std::int64_t>(0, INT64_MIN, &out));
     EXPECT_FALSE(portable::sub_overflows<std::int64_t>(-1, INT64_MIN, &out));
     EXPECT_EQ(out, INT64_MAX);
+    EXPECT_FALSE(portable::sub_overflows<std::int64_t>(INT64_MAX, 0, &out));  // zero has no sign to differ in
 }
 
 TEST(PortableProduct, HighAndLowWords) {

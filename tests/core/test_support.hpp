@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "kairodex/calendar_error.hpp"
 #include "kairodex/date.hpp"
@@ -60,6 +62,16 @@ inline std::string text_of(OffsetDateTime value) {
 template <class T>
 std::string text_of(const Result<T>& result) {
     return result ? text_of(*result) : "failed";
+}
+
+// A copy of `text` in a heap block of its own size, alive until the next
+// call: a sanitizer then sees a read past the text's end, which a literal's
+// terminating zero would hide.
+inline std::string_view exact(std::string_view text) {
+    static std::vector<char> block;
+    block = std::vector<char>(text.begin(), text.end());
+    block.shrink_to_fit();
+    return {block.data(), block.size()};
 }
 
 // A day count drawn evenly from the whole representable range.

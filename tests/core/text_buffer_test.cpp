@@ -193,14 +193,15 @@ TEST(FixedLayoutWriters, ClockWordForEveryTwoDigitField) {
 TEST(FixedLayoutWriters, ReadingsMatchTheirFieldByFieldForm) {
     // Readings of the four-digit years have their own fixed layout; written
     // field by field, by the plain writer, they must come out the same,
-    // fraction lengths, offsets and 'Z' included.
+    // fraction lengths, offsets and 'Z' included. The years -1 and 10000 on
+    // either side of the layout come up too.
     std::mt19937_64 random(7);
     for (int i = 0; i < 50000; ++i) {
         const int length = static_cast<int>(random() % 10);
         std::uint32_t scale = 1;
         for (int k = length; k < 9; ++k) scale *= 10;
-        const DateTime value{Date{static_cast<std::int32_t>(random() % 10000), static_cast<month_t>(1 + random() % 12),
-                                  static_cast<day_t>(1 + random() % 28)},
+        const DateTime value{Date{static_cast<std::int32_t>(random() % 10002) - 1,
+                                  static_cast<month_t>(1 + random() % 12), static_cast<day_t>(1 + random() % 28)},
                              Time{static_cast<std::uint8_t>(random() % 24), static_cast<std::uint8_t>(random() % 60),
                                   static_cast<std::uint8_t>(random() % 60),
                                   static_cast<std::uint32_t>(random() % (1000000000 / scale)) * scale}};

@@ -53,8 +53,8 @@ INSTANTIATE_TEST_SUITE_P(Utf8, DecodeFront,
                              Decoded{"\xf0\x8f\xbf\xbf", 0, 0}, Decoded{"\xed\xa0\x80", 0, 0},
                              Decoded{"\xed\xbf\xbf", 0, 0}, Decoded{"\xf4\x90\x80\x80", 0, 0},
                              Decoded{"\xf5\x80\x80\x80", 0, 0}, Decoded{"\x80", 0, 0}, Decoded{"\xbf", 0, 0},
-                             Decoded{"\xff", 0, 0}, Decoded{"\xe3\x80", 0, 0}, Decoded{"\xe3\x80\x41", 0, 0},
-                             Decoded{"\xf0\x90\x80", 0, 0}));
+                             Decoded{"\xbf\xbf", 0, 0}, Decoded{"\xff", 0, 0}, Decoded{"\xe3\x80", 0, 0},
+                             Decoded{"\xe3\x80\x41", 0, 0}, Decoded{"\xf0\x90\x80", 0, 0}));
 
 TEST(DecodeFront, EmptyText) {
     EXPECT_EQ(impl::decode_front("").length, 0u);

@@ -4,6 +4,7 @@ import random
 import struct
 
 import pytest
+from catalogue import Index
 from conftest import _interpreter_says
 from kairodex import Date, Weekday
 
@@ -34,6 +35,7 @@ def test_valid_dates(y, m, d):
     (2023, 2, 29), (1900, 2, 29), (2100, 2, 29), (-100, 2, 29), (-1, 2, 29),  # not leap
     (2024, 4, 31), (2024, 6, 31), (2024, 9, 31), (2024, 11, 31),           # 30-day months
     (2024, 2, 30), (2024, 13, 1), (2024, 0, 1), (2024, 1, 0), (2024, 1, 32), (2024, 255, 255),
+    (2024, Index(255), Index(0)),  # the ends of the 8-bit fields through __index__ convert, then fail as dates
 ])
 def test_invalid_dates(y, m, d):
     with pytest.raises(ValueError) as info:

@@ -168,7 +168,6 @@ class UInt128 {
     constexpr UInt128& operator<<=(int n) noexcept { return *this = *this << n; }
     constexpr UInt128& operator>>=(int n) noexcept { return *this = *this >> n; }
     constexpr UInt128& operator++() noexcept { return *this = *this + 1; }
-    constexpr UInt128& operator--() noexcept { return *this = *this - 1; }
 
     struct Division;
     static constexpr Division divide(const UInt128& a, const UInt128& b) noexcept;
@@ -271,11 +270,9 @@ class Int128 {
 
     constexpr Int128& operator+=(const Int128& b) noexcept { return *this = *this + b; }
     constexpr Int128& operator-=(const Int128& b) noexcept { return *this = *this - b; }
-    constexpr Int128& operator*=(const Int128& b) noexcept { return *this = *this * b; }
     constexpr Int128& operator/=(const Int128& b) noexcept { return *this = *this / b; }
     constexpr Int128& operator%=(const Int128& b) noexcept { return *this = *this % b; }
     constexpr Int128& operator++() noexcept { return *this = *this + 1; }
-    constexpr Int128& operator--() noexcept { return *this = *this - 1; }
 
     constexpr bool negative() const noexcept { return (bits_.high() >> 63) != 0; }
 
