@@ -94,6 +94,7 @@ PyTypeObject* create(const ClassRecord& record) noexcept {
         discard(std::move(type));
         return nullptr;
     }
+    compat::settle_class(type.get());
     return reinterpret_cast<PyTypeObject*>(type.release());
 }
 
