@@ -162,7 +162,7 @@ constexpr Result<Date> parse_date(std::string_view text) noexcept {
 // The year padded to four characters (the sign counted among them), then
 // "-MM-DD": "0005-01-01", "-001-12-31", "12345-06-07".
 template <class Out>
-constexpr void plain_write_date(Out& out, Date date) noexcept {
+KAIRODEX_NOINLINE constexpr void plain_write_date(Out& out, Date date) noexcept {
     if (date.year < 0) {
         out.put('-');
         plain_put_unsigned(out, 0u - static_cast<std::uint32_t>(date.year), 3);
