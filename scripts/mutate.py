@@ -348,25 +348,9 @@ SANITIZE = "-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-fra
 # The core tests, one binary per file, for the mutants of the core: a
 # mutant is built and run first with the tests of its own file (date.hpp:
 # date_test.cpp), which catch most mutants in a few seconds, and only then
-# with the others. The sources and flags are the project's own (CMakeLists.txt
-# builds the same files into one core_tests), at -O0, where they build in a
-# third of the time and still run in seconds.
-CORE_PROJECT = """cmake_minimum_required(VERSION 3.25)
-project(kairodex_mutants LANGUAGES CXX)
-set(CMAKE_CXX_STANDARD 20)
-set(CMAKE_CXX_STANDARD_REQUIRED ON)
-set(CMAKE_CXX_EXTENSIONS OFF)
-find_package(GTest REQUIRED)
-add_compile_options(-Wall -Wextra -Werror)
-add_compile_definitions(${MUTANT_DEFINITIONS})
-file(GLOB tests CONFIGURE_DEPENDS ${KAIRODEX_TOP}/tests/core/*.cpp)
-foreach(test IN LISTS tests)
-  get_filename_component(name ${test} NAME_WE)
-  add_executable(${name} ${test})
-  target_include_directories(${name} PRIVATE ${KAIRODEX_TOP}/src/lib ${KAIRODEX_TOP}/tests)
-  target_link_libraries(${name} PRIVATE GTest::gtest_main)
-endforeach()
-"""
+# with the others. The project's own build makes them
+# (KAIRODEX_CORE_TESTS_PER_FILE), at -O0, where they build in a third of the
+# time and still run in seconds.
 
 # The test file that a source file's mutants meet first.
 HOME_TESTS = {
@@ -397,13 +381,13 @@ def environments(python: str) -> dict[str, Environment]:
     project = ["-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release", "-DCMAKE_CXX_FLAGS_RELEASE=-O0 -DNDEBUG",
                "-DKAIRODEX_WERROR=ON", f"-DPython_EXECUTABLE={python_path}"]
     core = ["-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release", "-DCMAKE_CXX_FLAGS_RELEASE=-O0 -DNDEBUG",
-            f"-DKAIRODEX_TOP={TOP}"]
+            "-DKAIRODEX_WERROR=ON", "-DKAIRODEX_BUILD_MODULE=OFF", "-DKAIRODEX_CORE_TESTS_PER_FILE=ON"]
     pytest = [python, "-m", "pytest", "-x", "-q", "-p", "no:cacheprovider", "--hypothesis-seed=0"]
     envs = {
         "default": Environment("default", WORK / "core-default", core, "core"),
-        "plain": Environment("plain", WORK / "core-plain", core + ["-DMUTANT_DEFINITIONS=KAIRODEX_FAST=0"], "core"),
+        "plain": Environment("plain", WORK / "core-plain", core + ["-DKAIRODEX_FAST=OFF"], "core"),
         "portable": Environment("portable", WORK / "core-portable",
-                                core + ["-DMUTANT_DEFINITIONS=KAIRODEX_PORTABLE_ARITHMETIC"], "core"),
+                                core + ["-DKAIRODEX_PORTABLE_ARITHMETIC=ON"], "core"),
         "sanitize": Environment("sanitize", WORK / "core-sanitize",
                                 core + ["-DCMAKE_CXX_COMPILER=g++", f"-DCMAKE_CXX_FLAGS={SANITIZE} -g",
                                         f"-DCMAKE_EXE_LINKER_FLAGS={SANITIZE}"], "core",
@@ -501,10 +485,6 @@ class Runner:
             return
         environment.build.mkdir(parents=True, exist_ok=True)
         source = TOP
-        if environment.kind == "core":
-            source = WORK / "core-project"
-            source.mkdir(parents=True, exist_ok=True)
-            (source / "CMakeLists.txt").write_text(CORE_PROJECT)
         if not (environment.build / "build.ninja").exists():
             code, _ = run(["cmake", "-S", str(source), "-B", str(environment.build)] + environment.cmake_args,
                           None, capture=log_file)
