@@ -340,8 +340,11 @@ class Environment:
 VALUE_TESTS = ["test_arguments.py", "test_surface.py", "test_date.py", "test_time.py", "test_datetime.py",
                "test_duration.py", "test_utc_offset.py", "test_offset_datetime.py", "test_golden.py",
                "test_properties.py", "test_hostile.py", "test_recipes.py"]
+# Not test_linkage.py: it checks the libraries an optimised build needs, and
+# at -O0 the statically linked C++ runtime brings more of its own (thread-local
+# storage, call_once) than any shipped build does.
 FRAME_TESTS = ["test_nomemory.py", "test_leaks.py", "test_refleaks.py", "test_threads.py", "test_embedding.py",
-               "test_linkage.py", "test_stubs.py", "test_bench_compare.py"]
+               "test_stubs.py", "test_bench_compare.py"]
 SANITIZE = "-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
 
 

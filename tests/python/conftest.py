@@ -126,6 +126,25 @@ def interpreter_says():
     return _interpreter_says
 
 
+# The suites of the module's frame: references, failed allocations, threads,
+# embedding, linkage, the stubs and the scripts. They look at how values are
+# made, kept and freed, not at what the calendar arithmetic answers, so a build
+# that changes only that arithmetic (the portable 128-bit integers, the core
+# without its fast paths) leaves them out with -m "not frame".
+FRAME_SUITES = {"test_nomemory", "test_leaks", "test_refleaks", "test_threads", "test_embedding", "test_linkage",
+                "test_stubs", "test_bench_compare"}
+
+
+def pytest_configure(config):
+    config.addinivalue_line("markers", "frame: a suite of the module's frame rather than of its values")
+
+
+def pytest_collection_modifyitems(items):
+    for item in items:
+        if item.module is not None and item.module.__name__ in FRAME_SUITES:
+            item.add_marker(pytest.mark.frame)
+
+
 def pytest_terminal_summary(terminalreporter):
     """The reasons of the skipped tests in one line, each with its count."""
     reasons = collections.Counter(
