@@ -271,7 +271,17 @@ TEST(FixedReaders, OffsetEndsWhereItsLastDigitIs) {
     EXPECT_EQ(offset.minutes, 99);
     // Two bytes before it are needed for the word that ends with it.
     EXPECT_EQ(fast::read_fixed_offset("0+05:30", 1, offset), 0u);
+    // Each in a block of its size: "00+05:3" is one byte short of the word.
     for (const char* text : {"00*05:30", "00+05;30", "00+5:30", "00+05:3", "00+05:3x", "00 05:30"}) {
-        EXPECT_EQ(fast::read_fixed_offset(text, 2, offset), 0u) << text;
+        EXPECT_EQ(fast::read_fixed_offset(exact(text), 2, offset), 0u) << text;
+    }
+}
+
+TEST(FixedReaders, FractionOfATextShorterThanAWord) {
+    // No word to load: the fraction is left to the plain reader. (Through the
+    // clock reader a fraction always follows eight bytes.)
+    std::uint32_t nanosecond = 0;
+    for (const char* text : {"5", "1234567"}) {
+        EXPECT_EQ(fast::read_fixed_fraction(exact(text), 0, nanosecond), 0u) << text;
     }
 }
