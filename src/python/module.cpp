@@ -38,6 +38,12 @@ int register_class(PyObject* module, ClassId id) noexcept {
     return PyModule_AddObjectRef(module, name, reinterpret_cast<PyObject*>(type));
 }
 
+// False, with ImportError raised: the module may not be set up here.
+bool refuse_import(const char* message) noexcept {
+    PyErr_SetString(PyExc_ImportError, message);
+    return false;
+}
+
 // Whether the module may be set up in the running interpreter; false with
 // ImportError set where it may not. The classes are made once per process and
 // hold objects of the interpreter that made them: another interpreter sharing
@@ -51,8 +57,7 @@ int register_class(PyObject* module, ClassId id) noexcept {
 bool home_interpreter() noexcept {
     PyInterpreterState* here = PyInterpreterState_Get();
     if (here != PyInterpreterState_Main()) {
-        PyErr_SetString(PyExc_ImportError, "module kairodex does not support loading in subinterpreters");
-        return false;
+        return refuse_import("module kairodex does not support loading in subinterpreters");
     }
     // Borrowed; made on first use, so null where memory ran out (with no
     // exception set).
@@ -66,10 +71,9 @@ bool home_interpreter() noexcept {
     const int marked = PyDict_GetItemStringRef(dict, home_key, mark.out());
     if (marked != 0) return marked > 0;
     if (classes_made()) {
-        PyErr_SetString(PyExc_ImportError,
-                        "module kairodex cannot be loaded again after the interpreter was re-initialized: its classes "
-                        "belong to the interpreter that was finalized");
-        return false;
+        return refuse_import(
+            "module kairodex cannot be loaded again after the interpreter was re-initialized: its classes belong to "
+            "the interpreter that was finalized");
     }
     return PyDict_SetItemString(dict, home_key, Py_True) == 0;
 }

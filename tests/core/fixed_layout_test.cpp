@@ -12,6 +12,7 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/test_support.hpp"
@@ -277,11 +278,13 @@ TEST(FixedReaders, OffsetEndsWhereItsLastDigitIs) {
     }
 }
 
-TEST(FixedReaders, FractionOfATextShorterThanAWord) {
-    // No word to load: the fraction is left to the plain reader. (Through the
-    // clock reader a fraction always follows eight bytes.)
+TEST(FixedReaders, FractionWithoutAWordToLoad) {
+    // A text shorter than a word, or a fraction that would start at its end:
+    // left to the plain reader. (Through the clock reader a fraction always
+    // follows eight bytes and has one.)
     std::uint32_t nanosecond = 0;
-    for (const char* text : {"5", "1234567"}) {
-        EXPECT_EQ(fast::read_fixed_fraction(exact(text), 0, nanosecond), 0u) << text;
+    const std::pair<const char*, std::size_t> cases[] = {{"5", 0}, {"1234567", 0}, {"12:34:56", 8}};
+    for (const auto& [text, at] : cases) {
+        EXPECT_EQ(fast::read_fixed_fraction(exact(text), at, nanosecond), 0u) << text;
     }
 }

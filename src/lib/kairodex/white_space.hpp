@@ -14,8 +14,12 @@ struct CodePoint {
     std::size_t length;
 };
 
+// The answer where the bytes are not a code point: its length, 0, is all that
+// is looked at.
+inline constexpr CodePoint not_a_code_point{0, 0};
+
 constexpr CodePoint decode_front(std::string_view text) noexcept {
-    if (text.empty()) return {0, 0};
+    if (text.empty()) return not_a_code_point;
     const auto lead = static_cast<unsigned char>(text[0]);
     if (lead < 0x80) return {lead, 1};
     // The sequence length, the payload bits of the lead byte, and the smallest
@@ -35,16 +39,16 @@ constexpr CodePoint decode_front(std::string_view text) noexcept {
         value = lead & 0x07u;
         smallest = 0x10000;
     } else {
-        return {0, 0};  // a continuation byte or a byte UTF-8 never uses
+        return not_a_code_point;  // a continuation byte or a byte UTF-8 never uses
     }
-    if (text.size() < length) return {0, 0};
+    if (text.size() < length) return not_a_code_point;
     for (std::size_t i = 1; i < length; ++i) {
         const auto byte = static_cast<unsigned char>(text[i]);
-        if ((byte & 0xC0) != 0x80) return {0, 0};
+        if ((byte & 0xC0) != 0x80) return not_a_code_point;
         value = (value << 6) | (byte & 0x3Fu);
     }
     if (value < smallest || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
-        return {0, 0};
+        return not_a_code_point;
     }
     return {value, length};
 }
@@ -59,7 +63,7 @@ constexpr CodePoint decode_back(std::string_view text) noexcept {
     }
     text.remove_prefix(start);
     const CodePoint found = decode_front(text);
-    if (found.length != text.size()) return {0, 0};
+    if (found.length != text.size()) return not_a_code_point;
     return found;
 }
 

@@ -78,9 +78,6 @@ constexpr Result<Date> from_days_since_unix_epoch(std::int64_t days) noexcept {
     // one day for each of them reached so far, the current one included, is
     // cen - cen / 4. Every four-year block then has 1461 days, leap day first.
     const std::uint64_t jul = rev + cen - (cen >> 2);
-    // Counts this far back are refused at once; the year check below would
-    // refuse them too.
-    if (jul >= (std::uint64_t{1} << 63)) return CalendarError::OutOfRange;
     // Julian years back: floor(4 jul / 1461), which steps after 366, 731,
     // 1096 and 1461 days, the leap year first. 50504432782230121 =
     // floor(2^66 / 1461) + 1 = (2^66 + 317) / 1461, so jul times it is

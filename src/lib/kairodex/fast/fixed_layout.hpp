@@ -221,8 +221,9 @@ KAIRODEX_ALWAYS_INLINE constexpr std::size_t read_fixed_clock(std::string_view t
     std::size_t end = at + 8;
     std::uint32_t nanosecond = 0;
     if (text.size() > end + 1 && text[end] == '.') {
+        // 0 where no fraction of the layout follows: the answer for the
+        // whole, as the fields are read only after a non-zero one.
         end = read_fixed_fraction(text, end + 1, nanosecond);
-        if (end == 0) return 0;
     }
     fields = FixedClock{static_cast<std::uint8_t>(pair_at(pairs, 0)), static_cast<std::uint8_t>(pair_at(pairs, 3)),
                         static_cast<std::uint8_t>(pair_at(pairs, 6)), nanosecond};
