@@ -850,12 +850,17 @@ def main() -> int:
             parser.error("--report-only needs --resume")
         # The earlier run's mutants in its order, found again by their keys;
         # a mutant whose line is gone went with code removed since.
-        current = {mutant.key: mutant for mutant in draw(args.paths, 0, args.seed)}
+        # Lines of the same text share a key: the one at the line the earlier
+        # run noted is taken where there still is one.
+        current: dict[tuple[str, str, str], list[Mutant]] = {}
+        for mutant in draw(args.paths, 0, args.seed):
+            current.setdefault(mutant.key, []).append(mutant)
         results = []
         for entry in json.loads(args.resume.read_text())[:args.budget or None]:
             key = tuple(entry["key"])
             if key in current:
-                mutant = current[key]
+                line = int(entry["where"].rsplit(":", 1)[1])
+                mutant = next((m for m in current[key] if m.line == line), current[key][0])
             else:
                 path, original, description = key
                 mutant = Mutant(path, int(entry["where"].rsplit(":", 1)[1]), 0, "removed", description, original, "")
