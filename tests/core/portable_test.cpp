@@ -59,7 +59,7 @@ INSTANTIATE_TEST_SUITE_P(Edges, PortableOverflow,
                                          Overflow{min128, -1, true, false}, Overflow{min128, 1, false, true},
                                          Overflow{min128, min128, true, false}, Overflow{max128, max128, true, false},
                                          Overflow{0, min128, false, true}, Overflow{-1, min128, true, false},
-                                         Overflow{5, -5, false, false}));
+                                         Overflow{5, -5, false, false}, Overflow{min128, 0, false, false}));
 
 TEST(PortableOverflow, SixtyFourBitsAtTheEdges) {
     std::int64_t out = 0;
@@ -69,7 +69,9 @@ TEST(PortableOverflow, SixtyFourBitsAtTheEdges) {
     EXPECT_TRUE(portable::sub_overflows<std::int64_t>(0, INT64_MIN, &out));
     EXPECT_FALSE(portable::sub_overflows<std::int64_t>(-1, INT64_MIN, &out));
     EXPECT_EQ(out, INT64_MAX);
-    EXPECT_FALSE(portable::sub_overflows<std::int64_t>(INT64_MAX, 0, &out));  // zero has no sign to differ in
+    for (const std::int64_t a : {INT64_MIN, INT64_MAX}) {
+        EXPECT_FALSE(portable::sub_overflows<std::int64_t>(a, 0, &out)) << a;  // zero has no sign to differ in
+    }
 }
 
 TEST(PortableProduct, HighAndLowWords) {
