@@ -114,7 +114,6 @@ class UInt128 {
     constexpr explicit operator T() const noexcept {
         return static_cast<T>(low_);
     }
-    constexpr explicit operator bool() const noexcept { return (low_ | high_) != 0; }
 
     friend constexpr bool operator==(const UInt128&, const UInt128&) = default;
     friend constexpr std::strong_ordering operator<=>(const UInt128& a, const UInt128& b) noexcept {
@@ -139,9 +138,6 @@ class UInt128 {
     }
     friend constexpr UInt128 operator|(const UInt128& a, const UInt128& b) noexcept {
         return from_words(a.high_ | b.high_, a.low_ | b.low_);
-    }
-    friend constexpr UInt128 operator^(const UInt128& a, const UInt128& b) noexcept {
-        return from_words(a.high_ ^ b.high_, a.low_ ^ b.low_);
     }
     friend constexpr UInt128 operator~(const UInt128& a) noexcept { return from_words(~a.high_, ~a.low_); }
     friend constexpr UInt128 operator-(const UInt128& a) noexcept { return UInt128{} - a; }
@@ -233,7 +229,6 @@ class Int128 {
     constexpr explicit operator T() const noexcept {
         return static_cast<T>(bits_.low());
     }
-    constexpr explicit operator bool() const noexcept { return static_cast<bool>(bits_); }
 
     friend constexpr bool operator==(const Int128&, const Int128&) = default;
     // The signed order is the unsigned one with the sign bit flipped.
@@ -258,7 +253,6 @@ class Int128 {
     }
     friend constexpr Int128 operator&(const Int128& a, const Int128& b) noexcept { return Int128{a.bits_ & b.bits_}; }
     friend constexpr Int128 operator|(const Int128& a, const Int128& b) noexcept { return Int128{a.bits_ | b.bits_}; }
-    friend constexpr Int128 operator^(const Int128& a, const Int128& b) noexcept { return Int128{a.bits_ ^ b.bits_}; }
     friend constexpr Int128 operator~(const Int128& a) noexcept { return Int128{~a.bits_}; }
     friend constexpr Int128 operator-(const Int128& a) noexcept { return Int128{-a.bits_}; }
     friend constexpr Int128 operator<<(const Int128& a, int n) noexcept { return Int128{a.bits_ << n}; }
