@@ -44,6 +44,7 @@ import hashlib
 import json
 import os
 import re
+import shlex
 import shutil
 import signal
 import subprocess
@@ -336,15 +337,6 @@ class Environment:
     seconds: dict[str, float] = dataclasses.field(default_factory=dict)  # unit -> time of its untouched run
 
 
-# The Python suite's files, those of values first.
-VALUE_TESTS = ["test_arguments.py", "test_surface.py", "test_date.py", "test_time.py", "test_datetime.py",
-               "test_duration.py", "test_utc_offset.py", "test_offset_datetime.py", "test_golden.py",
-               "test_properties.py", "test_hostile.py", "test_recipes.py"]
-# Not test_linkage.py: it checks the libraries an optimised build needs, and
-# at -O0 the statically linked C++ runtime brings more of its own (thread-local
-# storage, call_once) than any shipped build does.
-FRAME_TESTS = ["test_nomemory.py", "test_leaks.py", "test_refleaks.py", "test_threads.py", "test_embedding.py",
-               "test_stubs.py", "test_bench_compare.py"]
 SANITIZE = "-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
 
 
@@ -386,6 +378,7 @@ def environments(python: str) -> dict[str, Environment]:
     core = ["-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release", "-DCMAKE_CXX_FLAGS_RELEASE=-O0 -DNDEBUG",
             "-DKAIRODEX_WERROR=ON", "-DKAIRODEX_BUILD_MODULE=OFF", "-DKAIRODEX_CORE_TESTS_PER_FILE=ON"]
     pytest = [python, "-m", "pytest", "-x", "-q", "-p", "no:cacheprovider", "--hypothesis-seed=0"]
+    values = pytest + ["tests/python", "-m", "not frame"]
     envs = {
         "default": Environment("default", WORK / "core-default", core, "core"),
         "plain": Environment("plain", WORK / "core-plain", core + ["-DKAIRODEX_FAST=OFF"], "core"),
@@ -396,17 +389,22 @@ def environments(python: str) -> dict[str, Environment]:
                                         f"-DCMAKE_EXE_LINKER_FLAGS={SANITIZE}"], "core",
                                 env={"ASAN_OPTIONS": "detect_leaks=0:abort_on_error=1",
                                      "UBSAN_OPTIONS": "print_stacktrace=1:halt_on_error=1"}),
-        # For a mutant of the core: the tests of values, leaving out those of
-        # the frame (leaks, failed allocations, threads, embedding, linkage),
-        # which take most of the suite's time and see the core's results no
-        # more closely.
+        # For a mutant of the core: the value suites, leaving out the frame's
+        # (leaks, failed allocations, threads, embedding; the "frame" mark of
+        # tests/python/conftest.py), which take most of the suite's time and
+        # see the core's results no more closely.
         "python": Environment("python", WORK / "default", project, "python", "kairodex", "python/{module}",
-                              pytest + [f"tests/python/{name}" for name in VALUE_TESTS],
-                              {"PYTHONPATH": "{build}/python"}),
-        # For a mutant of the frame: the whole suite, the quick files first.
+                              values, {"PYTHONPATH": "{build}/python"}),
+        # For a mutant of the frame: the whole suite, the quick value suites
+        # first. Not test_linkage.py: it checks the libraries an optimised
+        # build needs, and at -O0 the statically linked C++ runtime brings
+        # more of its own (thread-local storage, call_once) than any shipped
+        # build does.
         "python-full": Environment("python-full", WORK / "default", project, "python", "kairodex",
                                    "python/{module}",
-                                   pytest + [f"tests/python/{name}" for name in VALUE_TESTS + FRAME_TESTS],
+                                   ["sh", "-c", shlex.join(values) + " && " + shlex.join(
+                                       pytest + ["tests/python", "-m", "frame",
+                                                 "--ignore=tests/python/test_linkage.py"])],
                                    {"PYTHONPATH": "{build}/python"}),
     }
     return envs
