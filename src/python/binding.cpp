@@ -112,6 +112,24 @@ bool bind_arguments(const ParameterTable& t, PyObject* args, PyObject* kwargs, B
     return check_required(t, nargs, bound);
 }
 
+std::atomic<initproc> object_init = nullptr;
+
+PyObject* call_through_type(PyObject* type, PyObject* const* args, std::size_t nargsf, PyObject* kwnames) noexcept {
+    const Py_ssize_t nargs = PyVectorcall_NARGS(nargsf);
+    const Owned positional{PyTuple_New(nargs)};
+    if (!positional) return nullptr;
+    for (Py_ssize_t i = 0; i < nargs; ++i) PyTuple_SET_ITEM(positional.get(), i, Py_NewRef(args[i]));
+    Owned keywords;
+    if (kwnames != nullptr && PyTuple_GET_SIZE(kwnames) > 0) {
+        keywords = Owned{PyDict_New()};
+        if (!keywords) return nullptr;
+        for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(kwnames); ++i) {
+            if (PyDict_SetItem(keywords.get(), PyTuple_GET_ITEM(kwnames, i), args[nargs + i]) < 0) return nullptr;
+        }
+    }
+    return PyType_Type.tp_call(type, positional.get(), keywords.get());
+}
+
 void add_parameter_note(const char* parameter) noexcept {
     PyObject* exception = PyErr_GetRaisedException();  // raised again at the end, which takes it back
     if (exception == nullptr) return;

@@ -3,6 +3,7 @@
 
 #include "classes.hpp"
 
+#include <atomic>
 #include <cstdint>
 
 namespace kairodex::python {
@@ -65,6 +66,16 @@ inline bool bind_arguments(const ParameterTable& table, PyObject* const* args, P
 // The tuple/dictionary form of constructors; the same rules and messages.
 KAIRODEX_SLOW_PATH bool bind_arguments(const ParameterTable& table, PyObject* args, PyObject* kwargs,
                                        BoundArguments& bound) noexcept;
+
+// object's initialiser, which a class's own call compares its tp_init with;
+// set before the first class is made (a copy of PyBaseObject_Type's, which
+// the module reaches through one more load).
+extern std::atomic<initproc> object_init;
+
+// type.__call__(type, *args, **kwargs) for a vectorcall: what a class's own
+// call does once Python code has replaced the class's __new__ or __init__.
+KAIRODEX_SLOW_PATH PyObject* call_through_type(PyObject* type, PyObject* const* args, std::size_t nargsf,
+                                               PyObject* kwnames) noexcept;
 
 // Attaches the note "while processing '{}'" to the pending exception.
 KAIRODEX_SLOW_PATH void add_parameter_note(const char* parameter) noexcept;

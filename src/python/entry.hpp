@@ -133,17 +133,25 @@ PyObject* new_entry(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexce
 
 // A call of the class itself (tp_vectorcall): the same binding, conversions
 // and messages as the constructor, without the argument tuple and keyword
-// dictionary that a call through tp_new needs. (The initialiser that would
-// follow tp_new is object's, which accepts these arguments and does nothing.)
+// dictionary that a call through tp_new needs. It must do what type.__call__
+// does, tp_new and then tp_init: so only while both are the class's own (its
+// constructor, and object's initialiser, which accepts these arguments and
+// does nothing). Once Python code gives the class a __new__ or an __init__ of
+// its own (a test double, say), calls go through type.__call__ itself.
 template <const ParameterTable& table, auto operation, const Failure* failure = nullptr>
 PyObject* vectorcall_entry(PyObject* type, PyObject* const* args, std::size_t nargsf, PyObject* kwnames) noexcept {
+    auto* as_type = reinterpret_cast<PyTypeObject*>(type);
+    if (as_type->tp_new != new_entry<table, operation, failure> ||
+        as_type->tp_init != object_init.load(std::memory_order_relaxed)) [[unlikely]] {
+        return call_through_type(type, args, nargsf, kwnames);
+    }
     BoundArguments bound;
     typename Operation<decltype(operation)>::arguments values{};
     if (!bind_arguments(table, args, PyVectorcall_NARGS(nargsf), kwnames, bound) ||
         !convert_arguments<table>(bound, values)) {
         return nullptr;
     }
-    return construct<operation, failure>(reinterpret_cast<PyTypeObject*>(type), values);
+    return construct<operation, failure>(as_type, values);
 }
 
 // Read-only property: a member pointer or a function of the value.

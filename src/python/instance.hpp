@@ -65,28 +65,30 @@ class BlockPool {
     static inline constinit Shelf shelves_[largest / 8 + 1] = {};
 };
 
-// Whether instances of `type` are plain blocks of `size` bytes from
-// PyObject_Malloc, as for every class here: no garbage collection, no items,
-// the generic allocator and deallocator.
-inline bool is_plain_block(PyTypeObject* type, Py_ssize_t size) noexcept {
-    return type->tp_alloc == PyType_GenericAlloc && type->tp_free == PyObject_Free && !PyType_IS_GC(type) &&
-           type->tp_itemsize == 0 && type->tp_basicsize == size && size <= BlockPool::largest;
-}
+// Every class allocates its instances itself (new_instance), each from a
+// valid value, and its tp_alloc refuses: the generic allocator would hand
+// out a zero-filled block, such as the date 0000-00-00, which no operation
+// may ever see. Only object.__new__ reaches tp_alloc, and only once Python
+// code has given the class a __new__ of its own, which turns off the
+// interpreter's own check ("object.__new__(kairodex.Date) is not safe, use
+// kairodex.Date.__new__()"); the refusal says what that check says.
+KAIRODEX_SLOW_PATH PyObject* refuse_allocation(PyTypeObject* type, Py_ssize_t) noexcept;
 
-// A new instance of `type` holding `value`; null with MemoryError set.
+// The tp_new of a class without a constructor: calling the class, with any
+// arguments or none, says what the interpreter says of a type that cannot be
+// instantiated. (Its flag for such types would make a debug interpreter abort
+// as soon as Python code gives the class a __new__.)
+KAIRODEX_SLOW_PATH PyObject* refuse_instantiation(PyTypeObject* type, PyObject*, PyObject*) noexcept;
+
+// A new instance of `type`, one of the classes, holding `value`; null with
+// MemoryError set. Instances are plain blocks of the instance size (no
+// garbage collection, no items), written in full here: no zeroing first.
 template <class Value>
 PyObject* new_instance(PyTypeObject* type, const Value& value) noexcept {
-    PyObject* object = nullptr;
-    if (is_plain_block(type, instance_size<Value>)) {
-        // What the generic allocator does for such a type, less zeroing memory
-        // that the value record overwrites at once.
-        object = static_cast<PyObject*>(BlockPool::take(instance_size<Value>));
-        if (object == nullptr) return PyErr_NoMemory();
-        PyObject_Init(object, type);
-    } else {
-        object = type->tp_alloc(type, 0);
-        if (object == nullptr) return nullptr;
-    }
+    static_assert(instance_size<Value> <= BlockPool::largest);
+    auto* object = static_cast<PyObject*>(BlockPool::take(instance_size<Value>));
+    if (object == nullptr) return PyErr_NoMemory();
+    PyObject_Init(object, type);
     reinterpret_cast<Instance<Value>*>(object)->value = value;
     return object;
 }
@@ -106,11 +108,7 @@ inline bool is_instance(PyObject* object, PyTypeObject* type) noexcept { return 
 // Every class's deallocator: the block goes back to the pool.
 inline void dealloc_instance(PyObject* self) noexcept {
     PyTypeObject* type = Py_TYPE(self);
-    if (is_plain_block(type, type->tp_basicsize)) {
-        BlockPool::give(self, type->tp_basicsize);
-    } else {
-        type->tp_free(self);
-    }
+    BlockPool::give(self, type->tp_basicsize);
     Py_DECREF(type);
 }
 

@@ -1,5 +1,6 @@
 // The process-wide type objects, created on first use from each class's
 // surface and what every class shares.
+#include "binding.hpp"
 #include "errors.hpp"
 #include "instance.hpp"
 #include "reference.hpp"
@@ -47,7 +48,10 @@ class SlotList {
         add(Py_tp_base, &PyBaseObject_Type);
         add(Py_tp_dealloc, reinterpret_cast<void*>(&dealloc_instance));
         add(Py_tp_doc, const_cast<char*>(surface.constructor.doc));
-        add(Py_tp_new, reinterpret_cast<void*>(surface.constructor.new_instance));
+        add(Py_tp_alloc, reinterpret_cast<void*>(&refuse_allocation));
+        add(Py_tp_new, surface.constructor.new_instance != nullptr
+                           ? reinterpret_cast<void*>(surface.constructor.new_instance)
+                           : reinterpret_cast<void*>(&refuse_instantiation));
         add(compat::tp_vectorcall, reinterpret_cast<void*>(surface.constructor.vectorcall));
         add(Py_tp_methods, surface.methods);
         add(Py_tp_getset, surface.getters);
@@ -81,16 +85,69 @@ void discard(Owned type) noexcept {
     if (const Owned dict{PyType_GetDict(as_type)}) PyDict_Clear(dict.get());
 }
 
-PyTypeObject* create(const ClassRecord& record) noexcept {
+// A class's __new__ as the interpreter makes it reaches the class through its
+// tp_new, which Python code changes: once the class has been given a __new__
+// of its own, tp_new is the interpreter's generic one, and stays so when the
+// original __new__ is put back (as unittest.mock does when a patch ends), and
+// that original then refuses every call. So the class's dictionary holds a
+// __new__ of the module's own, bound to the class as the interpreter's is and
+// with its docstring, which calls the class's constructor itself: put back,
+// it keeps working. A call that is not for the class (no type, another type)
+// goes to the interpreter's own __new__, for its refusal.
+PyMethodDef own_new_definitions[class_count] = {};
+PyObject* interpreter_new[class_count] = {};
+
+template <int index>
+PyObject* own_new(PyObject* cls, PyObject* args, PyObject* kwargs) noexcept {
+    const Py_ssize_t count = PyTuple_GET_SIZE(args);
+    // No class here has subclasses: the class itself is the one type asked for.
+    if (count == 0 || PyTuple_GET_ITEM(args, 0) != cls) return PyObject_Call(interpreter_new[index], args, kwargs);
+    const Owned rest{PyTuple_GetSlice(args, 1, count)};
+    if (!rest) return nullptr;
+    auto* type = reinterpret_cast<PyTypeObject*>(cls);
+    const newfunc construct = class_surfaces[index].constructor.new_instance;
+    return construct != nullptr ? construct(type, rest.get(), kwargs) : refuse_instantiation(type, rest.get(), kwargs);
+}
+
+constexpr auto own_new_functions = []<std::size_t... I>(std::index_sequence<I...>) {
+    return std::array<PyCFunctionWithKeywords, class_count>{&own_new<static_cast<int>(I)>...};
+}(std::make_index_sequence<class_count>{});
+
+// Puts the class's own __new__ into its dictionary, written there directly:
+// an assignment would make the interpreter's generic function its tp_new.
+// The last step of a class's set-up: nothing can fail after it, so the
+// interpreter's __new__ (which refers to the class) is kept only for a class
+// that is made.
+int install_own_new(PyTypeObject* type, int index) noexcept {
+    const Owned dict{PyType_GetDict(type)};
+    Owned original;
+    if (!dict || PyDict_GetItemStringRef(dict.get(), "__new__", original.out()) < 0) return -1;
+    if (!original || !PyCFunction_Check(original.get())) {
+        PyErr_SetString(PyExc_SystemError, "a new class has no built-in __new__");
+        return -1;
+    }
+    PyMethodDef& definition = own_new_definitions[index];
+    definition = {"__new__", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(own_new_functions[index])),
+                  METH_VARARGS | METH_KEYWORDS, reinterpret_cast<PyCFunctionObject*>(original.get())->m_ml->ml_doc};
+    const Owned own{PyCFunction_NewEx(&definition, reinterpret_cast<PyObject*>(type), nullptr)};
+    if (!own || PyDict_SetItemString(dict.get(), "__new__", own.get()) < 0) return -1;
+    PyType_Modified(type);
+    interpreter_new[index] = original.release();  // kept for as long as the class
+    return 0;
+}
+
+PyTypeObject* create(const ClassRecord& record, int index) noexcept {
+    object_init.store(PyBaseObject_Type.tp_init, std::memory_order_relaxed);
     const ClassSurface& surface = record.surface;
     SlotList class_slots(surface);
-    // A class without a constructor has its values from elsewhere only.
-    const std::uint64_t flags = surface.constructor.new_instance == nullptr ? Py_TPFLAGS_DISALLOW_INSTANTIATION : 0;
-    Owned type{compat::create_type(record.qualified_name, flags, record.basicsize, class_slots.data())};
+    // No flags: the classes are neither base types nor immutable, and a class
+    // without a constructor refuses in its tp_new (SlotList).
+    Owned type{compat::create_type(record.qualified_name, 0, record.basicsize, class_slots.data())};
     if (!type) return nullptr;
     auto* as_type = reinterpret_cast<PyTypeObject*>(type.get());
     if (bind_class_methods(as_type, surface.methods) < 0 ||
-        (surface.add_class_attributes != nullptr && surface.add_class_attributes(as_type) < 0)) {
+        (surface.add_class_attributes != nullptr && surface.add_class_attributes(as_type) < 0) ||
+        install_own_new(as_type, index) < 0) {
         discard(std::move(type));
         return nullptr;
     }
@@ -100,6 +157,15 @@ PyTypeObject* create(const ClassRecord& record) noexcept {
 
 }  // namespace
 
+PyObject* refuse_allocation(PyTypeObject* type, Py_ssize_t) noexcept {
+    return PyErr_Format(PyExc_TypeError, "object.__new__(%s) is not safe, use %s.__new__()", type->tp_name,
+                        type->tp_name);
+}
+
+PyObject* refuse_instantiation(PyTypeObject* type, PyObject*, PyObject*) noexcept {
+    return PyErr_Format(PyExc_TypeError, "cannot create '%s' instances", type->tp_name);
+}
+
 constinit ClassSurface class_surfaces[class_count] = {};
 std::atomic<PyTypeObject*> type_objects[class_count];
 
@@ -108,7 +174,7 @@ PyTypeObject* create_type_object(ClassId id) noexcept {
     PyMutex_Lock(&creation_locks[index]);
     PyTypeObject* type = type_objects[index].load(std::memory_order_acquire);
     if (type == nullptr) {
-        type = create(records[index]);
+        type = create(records[index], index);
         if (type != nullptr) type_objects[index].store(type, std::memory_order_release);
     }
     PyMutex_Unlock(&creation_locks[index]);

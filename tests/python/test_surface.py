@@ -4,7 +4,9 @@ namespace, and class by class every member of the shared catalogue: that the
 class has those members and no other, in that order, each of its kind, with
 its docstring, parameter table and class of result; the classes' flags and
 what their instances refuse."""
+import contextlib
 import copy
+import functools
 import gc
 import importlib
 import inspect
@@ -14,6 +16,7 @@ import re
 import sys
 import threading
 import weakref
+from unittest import mock
 
 import kairodex
 import pytest
@@ -204,7 +207,8 @@ def test_slots_and_members(cls):
     own = vars(cls)
     slots = {m.name for m in rows if m.name.startswith("__")}
     # copyreg caches __slotnames__ on a class once an instance was pickled or copied.
-    assert {n for n in own if n.startswith("__")} - {"__slotnames__"} == slots | {"__doc__", "__module__"}
+    # Every class has a __new__ of its own, refusing where there is no constructor.
+    assert {n for n in own if n.startswith("__")} - {"__slotnames__"} == slots | {"__doc__", "__module__", "__new__"}
     # In table order: the methods table (class methods and methods), getters, class attributes.
     assert [n for n in own if not n.startswith("__")] == [m.name for m in rows if not m.name.startswith("__")]
 
@@ -237,8 +241,11 @@ NOT_INSTANTIABLE = lambda: type(iter(range(0)))()  # noqa: E731
 def test_flags_and_class_docs(cls, interpreter_says):
     assert cls.__bases__ == (object,) and cls.__module__ == "kairodex" and cls.__qualname__ == cls.__name__
     assert repr(cls) == f"<class 'kairodex.{cls.__name__}'>"
-    assert not cls.__flags__ & (Py_TPFLAGS_BASETYPE | Py_TPFLAGS_IMMUTABLETYPE | Py_TPFLAGS_HAVE_GC)
-    assert bool(cls.__flags__ & Py_TPFLAGS_DISALLOW_INSTANTIATION) == (cls in NO_CONSTRUCTOR)
+    # No flag a class may not have: the one for types that cannot be
+    # instantiated included, which makes a debug interpreter abort once
+    # Python code gives the class a __new__.
+    assert not cls.__flags__ & (Py_TPFLAGS_BASETYPE | Py_TPFLAGS_IMMUTABLETYPE | Py_TPFLAGS_HAVE_GC
+                                | Py_TPFLAGS_DISALLOW_INSTANTIATION)
     if cls in CONSTRUCTORS:
         constructor = CONSTRUCTORS[cls]
         signature = f"({', '.join(parameter_list(constructor.params))})"
@@ -256,36 +263,83 @@ def test_flags_and_class_docs(cls, interpreter_says):
 @pytest.mark.parametrize("call", [
     lambda cls: cls(0),
     lambda cls: cls(number=0),
-    lambda cls: object.__new__(cls),
-], ids=["positional", "keyword", "object-new"])
+    lambda cls: cls.__new__(cls),
+], ids=["positional", "keyword", "own-new"])
 def test_classes_without_constructor_refuse_every_call(cls, call, interpreter_says):
     with pytest.raises(TypeError) as info:
         call(cls)
     # As for a type of the interpreter's own that cannot be instantiated.
-    assert str(info.value) == interpreter_says(lambda: call(type(iter(range(0)))),
+    assert str(info.value) == interpreter_says(lambda: type(iter(range(0)))(),
                                                ("range_iterator", f"kairodex.{cls.__name__}"))
 
 
-@pytest.mark.parametrize("cls", CLASSES, ids=lambda c: c.__name__)
-def test_instances_are_closed_plain_values(cls, monkeypatch, interpreter_says):
-    instance = SAMPLES[cls]
-    with pytest.raises(AttributeError):
-        instance.extra = 1
-    assert not hasattr(instance, "__dict__")
-    with pytest.raises(TypeError):
-        weakref.ref(instance)
-    assert not gc.is_tracked(instance)
-    assert bool(instance) is True
-    # pickling and copying fall back to object's and fail
+# --- classes that Python code rewrites ----------------------------------------
+# The classes are not immutable: Python code may give them a __new__ or an
+# __init__ (a test double, say) and take it away again. Whatever it does, no
+# instance ever holds what is not a valid value (object.__new__ would hand
+# out a zero-filled one, the date 0000-00-00), no interpreter aborts (a debug
+# build checks a class's consistency after every assignment), and calling the
+# class does exactly what type.__call__ does.
+
+ARGUMENTS = {cls: [p.valid for p in m.params] for cls, m in CONSTRUCTORS.items()}
+
+
+def object_new_refusal(cls):
     with pytest.raises(TypeError) as info:
-        pickle.dumps(instance)
-    assert str(info.value) == interpreter_says(lambda: pickle.dumps(threading.Lock()),
-                                               ("_thread.lock", f"kairodex.{cls.__name__}"))
-    with pytest.raises(TypeError):
-        copy.copy(instance)
-    # the classes themselves stay writable
-    monkeypatch.setattr(cls, "extra", 1, raising=False)
-    assert instance.extra == 1
+        object.__new__(cls)
+    return str(info.value)
+
+
+@pytest.mark.parametrize("cls", CLASSES, ids=lambda c: c.__name__)
+@pytest.mark.parametrize("rewrite", ["replace", "delete"])
+def test_object_new_never_makes_an_instance(cls, rewrite, monkeypatch, interpreter_says):
+    # Untouched, the interpreter's own check refuses; rewritten, the class, in
+    # the same words.
+    refusal = interpreter_says(lambda: object.__new__(threading.Lock), ("_thread.lock", f"kairodex.{cls.__name__}"))
+    assert object_new_refusal(cls) == refusal
+    if rewrite == "replace":
+        monkeypatch.setattr(cls, "__new__", staticmethod(lambda c, *a, **k: object.__new__(c)))
+    else:  # the class then inherits object's __new__
+        monkeypatch.delattr(cls, "__new__")
+    assert object_new_refusal(cls) == refusal
+    for call in (lambda: cls(*ARGUMENTS.get(cls, [])), lambda: type.__call__(cls, *ARGUMENTS.get(cls, []))):
+        with pytest.raises(TypeError):
+            call()
+    monkeypatch.undo()
+    # Put back, the class works as before, both ways of calling it.
+    assert object_new_refusal(cls) == refusal
+    if cls in CONSTRUCTORS:
+        assert cls(*ARGUMENTS[cls]) == type.__call__(cls, *ARGUMENTS[cls]) == cls.__new__(cls, *ARGUMENTS[cls])
+
+
+@pytest.mark.parametrize("cls", list(CONSTRUCTORS), ids=lambda c: c.__name__)
+@pytest.mark.parametrize("patched", ["__new__", "__init__", "both"])
+def test_the_class_call_is_type_call(cls, patched):
+    args = ARGUMENTS[cls]
+    keywords = {CONSTRUCTORS[cls].params[-1].name: args[-1]}
+    existing = cls(*args)  # what the test double's __new__ returns: type.__call__ then calls __init__ on it
+    seen = []
+
+    def new(c, *a, **k):
+        seen.append(("new", a, k))
+        return existing
+
+    def init(self, *a, **k):
+        seen.append(("init", a, k))
+
+    with contextlib.ExitStack() as stack:
+        if patched in ("__new__", "both"):
+            stack.enter_context(mock.patch.object(cls, "__new__", new))
+        if patched in ("__init__", "both"):
+            stack.enter_context(mock.patch.object(cls, "__init__", init))
+        by_class = [cls(*args), cls(*args[:-1], **keywords)]
+        through_class, seen[:] = seen[:], []
+        by_type = [type.__call__(cls, *args), type.__call__(cls, *args[:-1], **keywords)]
+    assert through_class == seen and len(seen) == (4 if patched == "both" else 2)
+    assert by_class == by_type and all(type(r) is cls for r in by_class)
+    assert (by_class[0] is existing) == (patched != "__init__")
+    # Unpatched, the class's own constructor once more.
+    assert cls(*args) == type.__call__(cls, *args) == existing and cls(*args) is not existing
 
 
 # --- methods and getters -----------------------------------------------------
