@@ -69,24 +69,28 @@ def _micros(nanos: int, exact: bool) -> int:
     return micros
 
 
-def from_std(value):
+def from_std(value, *, naive=None):
     """The kairodex value of a datetime object, exactly.
 
     date -> Date, time -> Time, timedelta -> Duration; an aware datetime ->
-    OffsetDateTime at its UTC offset (from its tzinfo, zoneinfo's included);
-    a naive datetime -> DateTime with the same fields, read as UTC.
+    OffsetDateTime at its UTC offset (from its tzinfo, zoneinfo's included).
+    A naive datetime says nothing of where its reading was taken: ValueError,
+    unless naive="utc" reads it as UTC (-> DateTime with the same fields). A
+    pandas Timestamp (a datetime too) keeps its nanoseconds.
     """
     if isinstance(value, std.timedelta):
         return Duration.nanoseconds(value // MICROSECOND * 1000)
     if isinstance(value, std.datetime):
         date = Date(value.year, value.month, value.day)
-        clock = Time(value.hour, value.minute, value.second, value.microsecond * 1000)
+        # datetime stops at the microsecond; pandas' Timestamp keeps the nanoseconds past it.
+        nanos = value.microsecond * 1000 + getattr(value, "nanosecond", 0)
+        clock = Time(value.hour, value.minute, value.second, nanos)
         offset = value.utcoffset()
         if offset is None:
+            if naive != "utc":
+                raise ValueError(f"{value!r} is naive: say how to read it (naive='utc'), or give it a tzinfo")
             return DateTime(date, clock)
-        if offset % SECOND:
-            raise ValueError(f"the offset {offset} is not a whole number of seconds")
-        return OffsetDateTime.from_local(date, clock, UtcOffset.from_seconds(offset // SECOND))
+        return OffsetDateTime.from_local(date, clock, UtcOffset.from_seconds(_whole_seconds(offset)))
     if isinstance(value, std.date):
         return Date(value.year, value.month, value.day)
     if isinstance(value, std.time):
@@ -94,6 +98,12 @@ def from_std(value):
             raise ValueError("a time of day with a time zone has no kairodex counterpart")
         return Time(value.hour, value.minute, value.second, value.microsecond * 1000)
     raise TypeError(f"no kairodex counterpart for {type(value).__name__}")
+
+
+def _whole_seconds(offset: std.timedelta) -> int:
+    if offset % SECOND:
+        raise ValueError(f"the offset {offset} is not a whole number of seconds")
+    return offset // SECOND
 
 
 # --- numpy and pandas ------------------------------------------------------------
@@ -136,6 +146,9 @@ def _counts(values, kind: str) -> list[int]:
     values = np.asarray(values)
     if values.dtype.kind != kind:
         raise TypeError(f"expected {'datetime64' if kind == 'M' else 'timedelta64'} values, not {values.dtype}")
+    # In the machine's byte order, so that the counts read below are the values
+    # (data from files and networks is often big-endian: ">M8[ns]").
+    values = values.astype(values.dtype.newbyteorder("="), copy=False)
     unit, count = np.datetime_data(values.dtype)
     if unit not in NANOS_PER_UNIT:
         raise ValueError(f"the unit {unit!r} is not a fixed whole number of nanoseconds")
@@ -172,16 +185,19 @@ def to_timestamp(value: DateTime | OffsetDateTime):
     return stamp
 
 
-def from_timestamp(stamp) -> DateTime | OffsetDateTime:
+def from_timestamp(stamp, *, naive=None) -> DateTime | OffsetDateTime:
     """The kairodex value of a pandas Timestamp, exact, whatever its unit.
 
-    Aware -> OffsetDateTime at the Timestamp's UTC offset; naive -> DateTime
-    with the same fields, read as UTC.
+    Aware -> OffsetDateTime at the Timestamp's UTC offset (ValueError for an
+    offset with a fraction of a second, as from_std); naive -> ValueError,
+    unless naive="utc" reads it as UTC (-> DateTime with the same fields).
     """
     [instant] = from_datetime64(stamp.asm8)  # asm8: the instant (or the naive reading)
     if stamp.tzinfo is None:
+        if naive != "utc":
+            raise ValueError(f"{stamp!r} is naive: say how to read it (naive='utc'), or localize it")
         return instant
-    return OffsetDateTime.from_utc(instant, UtcOffset.from_seconds(stamp.utcoffset() // SECOND))
+    return OffsetDateTime.from_utc(instant, UtcOffset.from_seconds(_whole_seconds(stamp.utcoffset())))
 
 
 # --- JSON -------------------------------------------------------------------------

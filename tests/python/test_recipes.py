@@ -56,7 +56,9 @@ def test_datetime_both_ways(nanos, offset):
     # Instants: exact, or cut toward the past with exact=False.
     assert recipes.to_std(instant(nanos), exact=False) == expected
     assert recipes.to_std(cut, naive=True) == expected.replace(tzinfo=None)
-    assert recipes.from_std(expected).utc == recipes.from_std(expected.replace(tzinfo=None)) == cut
+    assert recipes.from_std(expected).utc == recipes.from_std(expected.replace(tzinfo=None), naive="utc") == cut
+    with pytest.raises(ValueError, match="naive"):  # a reading taken nobody says where
+        recipes.from_std(expected.replace(tzinfo=None))
     if finer:
         with pytest.raises(ValueError):
             recipes.to_std(instant(nanos))
@@ -80,18 +82,22 @@ def test_datetime_both_ways(nanos, offset):
 def test_numpy_both_ways(count, unit, step):
     nanos = count * recipes.NANOS_PER_UNIT[unit] * step
     stamps, spans = np.array([count], f"M8[{step}{unit}]"), np.array([count], f"m8[{step}{unit}]")
+    # The same values in the other byte order (files and networks: ">M8[ns]") read the same.
+    swapped = [a.astype(a.dtype.newbyteorder("S")) for a in (stamps, spans)]
     if count == -2**63:  # NaT
-        with pytest.raises(ValueError, match="NaT"):
-            recipes.from_datetime64(stamps)
-        with pytest.raises(ValueError, match="NaT"):
-            recipes.from_timedelta64(spans)
+        for values in (stamps, swapped[0]):
+            with pytest.raises(ValueError, match="NaT"):
+                recipes.from_datetime64(values)
+        for values in (spans, swapped[1]):
+            with pytest.raises(ValueError, match="NaT"):
+                recipes.from_timedelta64(values)
         return
-    assert recipes.from_timedelta64(spans) == [Duration.nanoseconds(nanos)]
+    assert recipes.from_timedelta64(spans) == recipes.from_timedelta64(swapped[1]) == [Duration.nanoseconds(nanos)]
     if not FIRST_NANOS <= nanos <= LAST_NANOS:  # beyond kairodex: ValueError, or OverflowError past int64 seconds
         with pytest.raises((ValueError, OverflowError)):
             recipes.from_datetime64(stamps)
         return
-    assert recipes.from_datetime64(stamps) == [instant(nanos)]
+    assert recipes.from_datetime64(stamps) == recipes.from_datetime64(swapped[0]) == [instant(nanos)]
     # To numpy: nanoseconds, where an int64 holds them and they are not NaT.
     if -2**63 < nanos < 2**63:
         assert recipes.to_datetime64([instant(nanos)]).view(np.int64)[0] == nanos
@@ -119,7 +125,22 @@ def test_pandas_both_ways(nanos, offset):
     else:  # pandas holds the local reading in int64 nanoseconds too
         with pytest.raises(ValueError):
             recipes.to_timestamp(stamp)
-    assert recipes.from_timestamp(pd.Timestamp(nanos, unit="ns")) == instant(nanos)
+    naive = pd.Timestamp(nanos, unit="ns")
+    assert recipes.from_timestamp(naive, naive="utc") == instant(nanos)
+    for convert in (recipes.from_timestamp, recipes.from_std):
+        with pytest.raises(ValueError, match="naive"):
+            convert(naive)
+    if not -2**63 + 2 * 86400 * NS < nanos < 2**63 - 2 * 86400 * NS:
+        return  # pandas cannot put the reading at an offset
+    # A Timestamp is a datetime too: from_std keeps its nanoseconds (datetime's years only).
+    aware = naive.tz_localize(std.timezone(std.timedelta(seconds=offset)))
+    if std.MINYEAR <= aware.year <= std.MAXYEAR:
+        assert recipes.from_std(aware) == recipes.from_timestamp(aware)
+    # An offset with a fraction of a second is refused, as from_std refuses it.
+    odd = naive.tz_localize(std.timezone(std.timedelta(seconds=offset, microseconds=1)))
+    for convert in (recipes.from_timestamp, recipes.from_std):
+        with pytest.raises(ValueError, match="whole number of seconds"):
+            convert(odd)
 
 
 @contextmanager
