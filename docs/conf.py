@@ -2,9 +2,10 @@
 
 Built by `scripts/dev docs` (see scripts/docs) with the freshly built module
 importable: the API reference is autodoc of the module itself, its signatures
-and types from src/python/kairodex.pyi (docs/_ext/kairodex_stubs.py), and the
-performance charts are drawn from docs/data/compare.json on every build
-(docs/charts.py).
+and types from src/python/kairodex.pyi (docs/_ext/kairodex_stubs.py); what runs
+where, the wheels and the version come from docs/data/support.toml and
+pyproject.toml (docs/_ext/kairodex_support.py); and the performance charts
+are drawn from docs/data/compare.json on every build (docs/charts.py).
 """
 
 import sys
@@ -15,32 +16,24 @@ here = Path(__file__).resolve().parent
 sys.path[:0] = [str(here / "_ext"), str(here), str(here.parent / "examples")]
 
 import charts  # noqa: E402  (docs/charts.py)
+import kairodex_support  # noqa: E402  (docs/_ext/kairodex_support.py)
 
 project = "kairodex"
 author = "the kairodex developers"
 copyright = "the kairodex developers"
 
 
-def _version() -> str:
-    """The installed distribution's version, else pyproject.toml's (the build
-    imports the module from the build tree, which has no metadata)."""
-    from importlib.metadata import PackageNotFoundError, version
-
-    try:
-        return version("kairodex")
-    except PackageNotFoundError:
-        import tomllib
-
-        return tomllib.loads((here.parent / "pyproject.toml").read_text(encoding="utf-8"))["project"]["version"]
-
-
-release = version = _version()
+# pyproject.toml's version, the one place it is written (whatever kairodex
+# may be installed beside the build tree the pages are checked against).
+release = version = kairodex_support.project_version()
 
 extensions = [
     "sphinx.ext.autodoc",
     "sphinx.ext.napoleon",
     "sphinx.ext.doctest",
     "kairodex_stubs",
+    # The interpreters, systems and wheels, from docs/data/support.toml.
+    "kairodex_support",
     # CHANGELOG.md, included by changelog.rst.
     "myst_parser",
 ]

@@ -5,9 +5,17 @@ build-docs/html):
 
 - every page's relative links, anchors, images, style sheets and scripts
   resolve to files of the site, and every image is a valid, non-empty picture;
-- the pages for users do not speak of the benchmarks' internals (those are
-  for the performance internals and development pages); the changelog is
-  rendered from its Markdown; the index names the version being documented;
+- the pages for users keep to the users' words: no benchmark internals, test
+  files, developer tooling, working-copy paths or workings of the module's
+  frame (those are for the performance internals and development pages); the
+  changelog is rendered from its Markdown; the index names the version being
+  documented;
+- what runs where tells one story: README.md's wheel table, every wheel and
+  archive name, every list of interpreters and every claim about
+  free-threaded builds in the README and on the pages, pyproject.toml's
+  classifiers and requires-python, CMakeLists.txt's free-threaded check and
+  the README's performance table agree with docs/data/support.toml,
+  pyproject.toml's version, CHANGELOG.md and docs/data/compare.json;
 - headless Chromium renders every page but the generated ones: their text is
   visible, every image has loaded with a size, no script fails; and a
   screenshot of the index page (build-docs/index.png) is not blank.
@@ -15,11 +23,14 @@ build-docs/html):
 KAIRODEX_DOCS_BROWSER=0 leaves Chromium out.
 """
 
+import json
 import os
 import re
 import shutil
 import struct
 import subprocess
+import sys
+import tomllib
 import xml.etree.ElementTree as ElementTree
 from functools import cache
 from html.parser import HTMLParser
@@ -28,7 +39,12 @@ from urllib.parse import unquote, urlsplit
 
 import pytest
 
-HTML = Path(os.environ.get("KAIRODEX_DOCS_HTML", Path(__file__).parent.parent / "build-docs" / "html")).resolve()
+TOP = Path(__file__).resolve().parent.parent
+sys.path[:0] = [str(TOP / "docs" / "_ext"), str(TOP / "docs")]
+import kairodex_support  # noqa: E402  (docs/_ext/kairodex_support.py)
+from charts import DIFFERENT_TEXTS  # noqa: E402  (docs/charts.py)
+
+HTML = Path(os.environ.get("KAIRODEX_DOCS_HTML", TOP / "build-docs" / "html")).resolve()
 BROWSER = os.environ.get("KAIRODEX_DOCS_BROWSER", "1") == "1"
 PAGES = ["index", "getting-started", "installation", "tutorial", "coming-from-datetime", "recipes", "faq", "api",
          "text-formats", "behaviour", "performance", "reliability", "changelog", "development",
@@ -37,26 +53,48 @@ PAGES = ["index", "getting-started", "installation", "tutorial", "coming-from-da
 DEVELOPER_PAGES = {"development", "performance-internals"}
 # Words of the benchmarks' internals, which the pages for users do not use.
 INTERNAL_WORDS = re.compile(r"\bfloors?\b|own costs?|block pools?|siphash", re.IGNORECASE)
+# Words of the module's making, which the pages for users leave to the
+# developers' pages, each with what it speaks of.
+DEVELOPER_WORDS = {
+    "the benchmarks' internals": INTERNAL_WORDS,
+    "the developer tooling, which the source archive does not carry": re.compile(r"\bscripts/"),
+    "the test suite's files and marks": re.compile(r"\btests/(?:python|core)/\S|\btest_\w+\.py\b|\bcatalogue\b"),
+    "the module's frame": re.compile(r"\bframes?\b", re.IGNORECASE),
+    "a working copy": re.compile(r"/work/|\bbuild-[\w-]+/|\bcheckout\b"),
+    "how class methods are stored": re.compile(r"\bstored bound\b|\balready bound\b|\bbound to (?:its|their) class"),
+    "what replacing class attributes does": re.compile(r"\breassign|\brebind|__init__", re.IGNORECASE),
+    "continuous integration": re.compile(r"\bCI\b"),
+}
+SUPPORT = kairodex_support.load()
 
 
 class Text(HTMLParser):
-    """The text of a page's body, as a reader could see it (no scripts or styles)."""
+    """The text of a page's body, as a reader could see it (no scripts or
+    styles); with `hand_written`, without the tables that docs/_ext/
+    kairodex_support.py writes from the list of what runs where."""
 
-    def __init__(self, path: Path):
+    def __init__(self, path: Path, hand_written: bool = False):
         super().__init__()
         self.parts: list[str] = []
         self.skipping = 0
+        self.generated = 0  # depth of <div> inside a generated table's container
+        self.hand_written = hand_written
         self.feed(path.read_text(encoding="utf-8"))
         self.text = re.sub(r"\s+", " ", " ".join(self.parts))
 
     def handle_starttag(self, tag, attrs):
         self.skipping += tag in ("script", "style")
+        if tag == "div" and (self.generated or (self.hand_written and
+                                                "kairodex-support" in (dict(attrs).get("class") or "").split())):
+            self.generated += 1
 
     def handle_endtag(self, tag):
         self.skipping -= tag in ("script", "style")
+        if tag == "div" and self.generated:
+            self.generated -= 1
 
     def handle_data(self, data):
-        if not self.skipping:
+        if not self.skipping and not self.generated:
             self.parts.append(data)
 
 
@@ -171,29 +209,38 @@ def test_every_picture_is_valid():
         check_picture(picture)
 
 
-@pytest.mark.parametrize("name", [p for p in PAGES if p not in DEVELOPER_PAGES])
+USER_PAGES = [p for p in PAGES if p not in DEVELOPER_PAGES]
+
+
+@pytest.mark.parametrize("name", USER_PAGES)
 def test_user_pages_speak_the_users_words(name):
-    found = sorted({m.group(0).lower() for m in INTERNAL_WORDS.finditer(Text(HTML / f"{name}.html").text)})
-    assert not found, f"{name}.html speaks of {found}: that belongs on the performance internals page"
+    text = Text(HTML / f"{name}.html").text
+    found = {what: sorted({m.group(0) for m in words.finditer(text)}) for what, words in DEVELOPER_WORDS.items()}
+    found = {what: words for what, words in found.items() if words}
+    assert not found, (f"{name}.html speaks of {found}: that belongs on the development or performance "
+                       "internals page, or in the users' terms")
 
 
-def test_the_internals_have_their_own_page():
-    # The check above would pass on an empty site; the words must be somewhere.
-    text = Text(HTML / "performance-internals.html").text
-    assert INTERNAL_WORDS.search(text) and "own cost" in text
+def test_the_developers_words_have_their_own_pages():
+    # The check above would pass on an empty site, or with a pattern that
+    # matches nothing; each kind of word must be somewhere.
+    text = " ".join(Text(HTML / f"{name}.html").text for name in DEVELOPER_PAGES)
+    missing = [what for what, words in DEVELOPER_WORDS.items() if not words.search(text)]
+    assert not missing, f"no developer page speaks of {missing}"
+    assert "own cost" in Text(HTML / "performance-internals.html").text
 
 
 def test_the_index_names_the_version():
-    import tomllib
-
-    version = tomllib.loads((Path(__file__).resolve().parent.parent / "pyproject.toml").read_text(encoding="utf-8"))["project"]["version"]
-    assert f"documentation of kairodex {version}" in Text(HTML / "index.html").text
+    text = Text(HTML / "index.html").text
+    state = kairodex_support.release_state(SUPPORT.version)
+    assert f"documentation of kairodex {SUPPORT.version} ({state})" in text
 
 
 def test_the_changelog_is_rendered_from_markdown():
     html = (HTML / "changelog.html").read_text(encoding="utf-8")
     text = Text(HTML / "changelog.html").text
-    assert re.search(r"<h1>Changelog", html) and re.search(r"<h2>Unreleased", html) and re.search(r"<h2>0\.1\.0", html)
+    version = re.escape(SUPPORT.version)
+    assert re.search(r"<h1>Changelog", html) and re.search(rf"<h2>{version}", html) and re.search(r"<h2>0\.1\.0", html)
     assert "<li>" in html and "<code" in html
     assert not re.search(r"(^| )#{1,3} |`", text), "Markdown left unrendered"
 
@@ -213,6 +260,155 @@ def test_api_page_lists_every_member_with_types():
     assert signature, "Date.parse has no signature"
     words = re.sub(r"<[^>]+>", "", signature.group(1))
     assert "classmethod" in words and "str" in words and "Date" in words, words
+
+
+# --- what runs where: one story -------------------------------------------------------
+
+README = TOP / "README.md"
+# Where the claims are checked: the README and the pages for users (the
+# changelog's history included: none of it names a wheel).
+CLAIMANTS = ["README"] + [p for p in USER_PAGES if p not in ("genindex", "search")]
+
+
+def readme_text(hand_written: bool = False) -> str:
+    text = README.read_text(encoding="utf-8")
+    if hand_written:
+        text = text.replace(kairodex_support.readme_block(text) or "", " ")
+    return re.sub(r"\s+", " ", text)
+
+
+def claimant_text(name: str, hand_written: bool = False) -> str:
+    return readme_text(hand_written) if name == "README" else Text(HTML / f"{name}.html", hand_written).text
+
+
+def test_readme_lists_the_wheels_of_the_list():
+    block = kairodex_support.readme_block(README.read_text(encoding="utf-8"))
+    assert block is not None, f"README.md has lost the line {kairodex_support.README_START!r}"
+    assert block == kairodex_support.readme_table(SUPPORT), (
+        "README.md's wheel table is not that of docs/data/support.toml: "
+        "python3 docs/_ext/kairodex_support.py --write-readme writes it")
+
+
+@pytest.mark.parametrize("name", ["README"] + [p for p in PAGES if p not in ("genindex", "search")])
+def test_every_package_file_and_version_named_is_the_lists(name):
+    text = claimant_text(name)
+    wheels = {wheel.name for wheel in SUPPORT.wheels()}
+    files = re.findall(r"kairodex-\d+\.\d+\.\d+[\w.-]*?\.(?:whl|tar\.gz)", text)
+    wrong = [f for f in files if f not in wheels | {SUPPORT.sdist}]
+    wrong += [f"kairodex {v}" for v in re.findall(r"\bkairodex[ -](\d+\.\d+\.\d+)\b", text) if v != SUPPORT.version]
+    assert not wrong, f"{name} names {sorted(set(wrong))}, which docs/data/support.toml and version {SUPPORT.version} do not make"
+
+
+@pytest.mark.parametrize("name", [c for c in CLAIMANTS if c != "changelog"])
+def test_every_list_of_interpreters_is_the_lists(name):
+    # A list of three or more versions is the list of the supported ones
+    # (the changelog's history counts versions as they came).
+    expected = [i.version for i in SUPPORT.supported(free_threaded=False)]
+    wrong = []
+    for match in re.finditer(r"CPython (3\.\d+)((?:, 3\.\d+)*),? (?:and|or) (3\.\d+)\b(?!\.\d)", claimant_text(name, True)):
+        versions = [match.group(1), *re.findall(r"3\.\d+", match.group(2)), match.group(3)]
+        if len(versions) >= 3 and versions != expected:
+            wrong.append(match.group(0))
+    assert not wrong, f"{name} lists {wrong}; docs/data/support.toml supports CPython {expected}"
+
+
+NEGATION = re.compile(r"\bnot\b|\bneither\b|\bnor\b|\bno wheel|\bnever\b|\brefuse|\bstops\b|\bunsupported\b",
+                      re.IGNORECASE)
+
+
+def clauses(text: str) -> list[str]:
+    """The sentences and clauses of a text, what is in brackets apart."""
+    parts = []
+    while inner := re.search(r"\(([^()]*)\)", text):
+        parts.append(inner.group(1))
+        text = text[:inner.start()] + " " + text[inner.end():]
+    return [clause for part in parts + [text] for clause in re.split(r"(?<=[.;])\s+", part)]
+
+
+def free_threaded_claims(text: str) -> list[tuple[str, set[str], bool]]:
+    """(clause, the free-threaded versions it speaks of, whether it denies
+    them) for each clause about free-threaded builds. "3.13t", "python3.13t"
+    and the versions after "free-threaded" count; "3.13t and later" means
+    every free-threaded version from 3.13 on, "other than 3.13" every one but
+    3.13. Paths (an interpreter's file in an error message) say nothing."""
+    claims = []
+    known = [i.version for i in SUPPORT.interpreters if i.free_threaded]
+    for clause in clauses(text):
+        spoken = re.sub(r"\S*/\S*", " ", clause)
+        others = re.findall(r"\bother than (?:CPython )?(3\.\d+)t?", spoken)
+        spoken = re.sub(r"\bother than (?:CPython )?3\.\d+t?", " ", spoken)
+        named = set(re.findall(r"(?<![\w.])(?:python)?(3\.\d+)t\b", spoken))
+        if others:
+            named |= set(known) - set(others)
+        free = re.search(r"free-threaded", spoken, re.IGNORECASE)
+        if free:
+            named |= set(re.findall(r"(?<![\w.])(3\.\d+)(?!\d)", spoken[free.end():]))
+        if later := re.search(r"(3\.\d+)t?\W*(?:and|or) later", spoken):
+            named |= {v for v in known if int(v.split(".")[1]) >= int(later.group(1).split(".")[1])}
+        if free or named:
+            claims.append((clause, named, bool(NEGATION.search(spoken))))
+    return claims
+
+
+@pytest.mark.parametrize("name", CLAIMANTS)
+def test_every_claim_about_free_threaded_builds_is_the_lists(name):
+    supported = {i.version for i in SUPPORT.supported(free_threaded=True)}
+    unsupported = {i.version for i in SUPPORT.unsupported() if i.free_threaded}
+    wrong = []
+    for clause, named, denied in free_threaded_claims(claimant_text(name, True)):
+        if denied and ((named and not named <= unsupported) or (not named and supported)):
+            wrong.append(f"denies {sorted(named) or 'every free-threaded build'}: {clause.strip()!r}")
+        elif not denied and not named <= supported:
+            wrong.append(f"claims {sorted(named)}: {clause.strip()!r}")
+    assert not wrong, (f"{name} disagrees with docs/data/support.toml (free-threaded {sorted(supported)} "
+                       f"supported, {sorted(unsupported)} not): " + "; ".join(wrong))
+
+
+def test_pyproject_classifiers_and_requires_python_are_the_lists():
+    project = tomllib.loads((TOP / "pyproject.toml").read_text(encoding="utf-8"))["project"]
+    decided = {c for c in project["classifiers"]
+               if c.startswith(("Programming Language :: Python :: 3.", "Operating System ::"))}
+    assert decided == SUPPORT.classifiers(), "pyproject.toml's classifiers are not docs/data/support.toml's"
+    oldest = min((i.version for i in SUPPORT.supported()), key=lambda v: tuple(map(int, v.split("."))))
+    assert project["requires-python"] == f">={oldest}"
+
+
+def test_cmake_builds_for_the_free_threaded_interpreters_of_the_list():
+    cmake = (TOP / "CMakeLists.txt").read_text(encoding="utf-8")
+    listed = re.search(r"set\(KAIRODEX_TESTED_FREE_THREADED ([^)]*)\)", cmake)
+    assert listed, "CMakeLists.txt no longer lists the free-threaded interpreters it builds for"
+    assert listed.group(1).split() == [i.version for i in SUPPORT.supported(free_threaded=True)]
+    # The Installation page quotes the error of a build for another one.
+    message = re.search(r"message\(FATAL_ERROR\s*((?:\s*\"[^\"]*\")+)\)", cmake)
+    assert message, "CMakeLists.txt no longer stops a build for an untested free-threaded interpreter"
+    words = "".join(re.findall(r'"([^"]*)"', message.group(1)))
+    pattern = r"\s+".join(r"\S+" if "${" in word else re.escape(word) for word in words.split())
+    assert re.search(pattern, Text(HTML / "installation.html").text), "installation.html quotes another error"
+
+
+def test_the_environments_of_the_list_exist():
+    known = {"sid"} | {path.stem for path in (TOP / "scripts" / "envs").glob("*.sh")}
+    assert SUPPORT.environments() <= known, f"unknown environments {sorted(SUPPORT.environments() - known)}"
+
+
+def test_the_changelog_begins_with_this_version():
+    heading = re.search(r"^## (.*)$", (TOP / "CHANGELOG.md").read_text(encoding="utf-8"), re.M)
+    assert heading and heading.group(1).split()[0] == SUPPORT.version, \
+        f"CHANGELOG.md's first version is {heading and heading.group(1)!r}, pyproject.toml's {SUPPORT.version}"
+
+
+def test_readme_performance_table_is_the_benchmarks():
+    data = json.loads((TOP / "docs" / "data" / "compare.json").read_text(encoding="utf-8"))
+    operations = {op["name"]: op for op in data["operations"]}
+    rows = re.findall(r"^\| `([^`]+)`(\N{SUPERSCRIPT ONE}?) \| ([\d.]+) \| ([\d.]+) \| ([\d.]+)x \|$",
+                      README.read_text(encoding="utf-8"), re.M)
+    assert [row[0] for row in rows] == list(operations), "README.md's performance table has other rows"
+    for name, mark, kairodex, datetime, speedup in rows:
+        op = operations[name]
+        assert (kairodex, datetime, speedup) == (f"{op['kairodex']['min_ns']:.1f}", f"{op['datetime']['min_ns']:.1f}",
+                                                 f"{op['datetime']['speedup']:.2f}"), name
+        # Rows whose two sides write different texts say so.
+        assert bool(mark) == (name in DIFFERENT_TEXTS), name
 
 
 # --- as rendered by Chromium -------------------------------------------------------
@@ -249,7 +445,8 @@ RENDERED = [
     ("index", ["Calendar value types for Python", "Getting started", "Text formats", "Coming from datetime",
                "Recipes", "Questions and answers", "Changelog", "Performance internals"], 0),
     ("getting-started", ["Install", "First steps", "Where next"], 0),
-    ("installation", ["Wheels", "manylinux_2_17", "What stays unproven", "Building from the source archive"], 0),
+    ("installation", ["Wheels", "manylinux_2_17", "How it is tested", "What stays unproven",
+                      "Building from the source archive"], 0),
     ("tutorial", ["Instants at a fixed offset"], 0),
     ("coming-from-datetime", ["The common calls", "astimezone(timezone.utc)", "The differences that bite",
                               "A zero Duration is true"], 0),
@@ -257,12 +454,12 @@ RENDERED = [
                  "def register_pickling()"], 0),
     ("faq", ["Why does to_local() print a Z?", "pyo3_runtime.PanicException"], 0),
     ("api", ["API reference", "Parse a date from ISO format", "classmethod", "SupportsIndex",
-             "Read-only property: int"], 0),
+             "Read-only property: int", "The internal-failure exception"], 0),
     ("text-formats", ["At a glance"], 0),
     ("behaviour", ["Weekdays are seven unique objects"], 0),
     ("performance", ["A whole program", "Geometric mean of the speed-ups", "Where datetime is as fast"], 3),
     ("reliability", ["Fuzzing"], 0),
-    ("changelog", ["Changelog", "Unreleased", "0.1.0", "keywords must be strings"], 0),
+    ("changelog", ["Changelog", SUPPORT.version, "0.1.0", "keywords must be strings"], 0),
     ("development", ["Two commands, run from the checkout", "Layout"], 0),
     ("performance-internals", ["own cost", "Where the own cost goes"], 1),
 ]

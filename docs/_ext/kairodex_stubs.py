@@ -94,7 +94,11 @@ def _signature(app, what, name, obj, options, signature, return_annotation):
         return None
     if what == "class":
         stub = _stub_for(app, name)
-        # None leaves autodoc's own text; "" removes the signature.
+        # None leaves autodoc's own text; "" removes the signature. Where
+        # autodoc found none (signature is None), there is nothing to remove,
+        # and Sphinx 9 fails on a replacement for a signature it does not have.
+        if stub.signature is None and signature is None:
+            return None
         return (stub.signature or "", None)
     if what in ("method", "function", "classmethod", "staticmethod"):
         stub = _stub_for(app, name)
