@@ -23,16 +23,16 @@ struct Operation<R (*)(A...)> : Operation<R (*)(A...) noexcept> {};
 
 template <class T>
 struct IsResult : std::false_type {};
-template <class T>
-struct IsResult<Result<T>> : std::true_type {};
+template <class T, class E>
+struct IsResult<Result<T, E>> : std::true_type {};
 
 // The value type of a result, plain or fallible.
 template <class R>
 struct Unwrapped {
     using type = R;
 };
-template <class T>
-struct Unwrapped<Result<T>> {
+template <class T, class E>
+struct Unwrapped<Result<T, E>> {
     using type = T;
 };
 

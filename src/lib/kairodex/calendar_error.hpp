@@ -23,26 +23,28 @@ constexpr std::string_view name_of(CalendarError error) noexcept {
     return "Unknown";
 }
 
-// A value or a CalendarError. Every value type of the core is a small trivially
-// copyable struct, so the result simply holds both.
-template <class T>
+// A value or an error: a CalendarError unless the operation has error kinds of
+// its own (the time-zone data's ZoneDataError). Every value type of the core
+// is a small trivially copyable struct, so the result simply holds both.
+template <class T, class E = CalendarError>
 class Result {
   public:
     using value_type = T;
+    using error_type = E;
 
     constexpr Result(T value) noexcept : value_(value), ok_(true) {}
-    constexpr Result(CalendarError error) noexcept : error_(error), ok_(false) {}
+    constexpr Result(E error) noexcept : error_(error), ok_(false) {}
 
     constexpr bool has_value() const noexcept { return ok_; }
     constexpr explicit operator bool() const noexcept { return ok_; }
     constexpr const T& value() const noexcept { return value_; }
     constexpr const T& operator*() const noexcept { return value_; }
     constexpr const T* operator->() const noexcept { return &value_; }
-    constexpr CalendarError error() const noexcept { return error_; }
+    constexpr E error() const noexcept { return error_; }
 
   private:
     T value_{};
-    CalendarError error_{};
+    E error_{};
     bool ok_;
 };
 
