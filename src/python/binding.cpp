@@ -9,12 +9,12 @@ namespace {
 const char* was_or_were(Py_ssize_t n) noexcept { return n == 1 ? "was" : "were"; }
 
 bool too_many_positional(const ParameterTable& t, Py_ssize_t nargs) noexcept {
-    if (t.required == t.count) {
-        PyErr_Format(PyExc_TypeError, "%s.%s() takes %d positional arguments but %zd %s given", t.class_name,
-                     t.function_name, t.count, nargs, was_or_were(nargs));
+    if (t.required == t.positional) {
+        PyErr_Format(PyExc_TypeError, "%s() takes %d positional arguments but %zd %s given", t.label, t.positional,
+                     nargs, was_or_were(nargs));
     } else {
-        PyErr_Format(PyExc_TypeError, "%s.%s() takes from %d to %d positional arguments but %zd %s given", t.class_name,
-                     t.function_name, t.required, t.count, nargs, was_or_were(nargs));
+        PyErr_Format(PyExc_TypeError, "%s() takes from %d to %d positional arguments but %zd %s given", t.label,
+                     t.required, t.positional, nargs, was_or_were(nargs));
     }
     return false;
 }
@@ -28,8 +28,8 @@ bool missing_arguments(const ParameterTable& t, const BoundArguments& bound) noe
     }
     PyUnicodeWriter* writer = PyUnicodeWriter_Create(0);
     if (writer == nullptr) return false;
-    int status = PyUnicodeWriter_Format(writer, "%s.%s() missing %d required positional %s: ", t.class_name,
-                                        t.function_name, k, k == 1 ? "argument" : "arguments");
+    int status = PyUnicodeWriter_Format(writer, "%s() missing %d required positional %s: ", t.label, k,
+                                        k == 1 ? "argument" : "arguments");
     for (int i = 0; i < k && status == 0; ++i) {
         const char* separator = i == 0 ? "" : (i < k - 1 ? " " : " and ");
         status = PyUnicodeWriter_Format(writer, "%s'%s'%s", separator, missing[i], (k > 2 && i < k - 1) ? "," : "");
@@ -62,16 +62,14 @@ bool bind_keyword(const ParameterTable& t, PyObject* name, PyObject* value, Boun
         if (std::strlen(t.names[i]) == static_cast<std::size_t>(size) &&
             std::memcmp(t.names[i], text, static_cast<std::size_t>(size)) == 0) {
             if (bound.slots[i] != nullptr) {
-                PyErr_Format(PyExc_TypeError, "%s.%s() got multiple values for argument '%s'", t.class_name,
-                             t.function_name, t.names[i]);
+                PyErr_Format(PyExc_TypeError, "%s() got multiple values for argument '%s'", t.label, t.names[i]);
                 return false;
             }
             bound.slots[i] = value;
             return true;
         }
     }
-    PyErr_Format(PyExc_TypeError, "%s.%s() got an unexpected keyword argument '%U'", t.class_name, t.function_name,
-                 name);
+    PyErr_Format(PyExc_TypeError, "%s() got an unexpected keyword argument '%U'", t.label, name);
     return false;
 }
 
@@ -87,8 +85,8 @@ bool check_required(const ParameterTable& t, Py_ssize_t nargs, const BoundArgume
 
 bool bind_any_arguments(const ParameterTable& t, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
                         BoundArguments& bound) noexcept {
-    for (Py_ssize_t i = 0; i < nargs && i < t.count; ++i) bound.slots[i] = args[i];
-    if (nargs > t.count) return too_many_positional(t, nargs);
+    for (Py_ssize_t i = 0; i < nargs && i < t.positional; ++i) bound.slots[i] = args[i];
+    if (nargs > t.positional) return too_many_positional(t, nargs);
     if (kwnames != nullptr) {
         const Py_ssize_t nkw = PyTuple_GET_SIZE(kwnames);
         for (Py_ssize_t i = 0; i < nkw; ++i) {
@@ -100,8 +98,8 @@ bool bind_any_arguments(const ParameterTable& t, PyObject* const* args, Py_ssize
 
 bool bind_arguments(const ParameterTable& t, PyObject* args, PyObject* kwargs, BoundArguments& bound) noexcept {
     const Py_ssize_t nargs = PyTuple_GET_SIZE(args);
-    for (Py_ssize_t i = 0; i < nargs && i < t.count; ++i) bound.slots[i] = PyTuple_GET_ITEM(args, i);
-    if (nargs > t.count) return too_many_positional(t, nargs);
+    for (Py_ssize_t i = 0; i < nargs && i < t.positional; ++i) bound.slots[i] = PyTuple_GET_ITEM(args, i);
+    if (nargs > t.positional) return too_many_positional(t, nargs);
     if (kwargs != nullptr) {
         Py_ssize_t position = 0;
         PyObject *name, *value;

@@ -8,16 +8,18 @@
 
 namespace kairodex::python {
 
-constexpr int max_parameters = 4;
+constexpr int max_parameters = 6;
 
 // The parameters of a callable that takes arguments, made from the signature
-// in its row (members.hpp). Every parameter may be given by position or by
-// keyword; the first `required` have no default, the others an integer one.
+// in its row (members.hpp). The first `positional` may be given by position or
+// by keyword, the others by keyword only; the first `required` have no
+// default, the others an integer one (0 also where the default is a word or
+// None: the converted value's own default then stands for it).
 struct ParameterTable {
-    const char* class_name;
-    const char* function_name;  // "__new__" for constructors
+    const char* label;  // "Date.__new__", "Duration.seconds", "parse_dates": messages say "{label}()"
     const char* names[max_parameters];
     int count;
+    int positional;
     int required;
     std::int64_t defaults[max_parameters];
 };
@@ -55,7 +57,7 @@ KAIRODEX_SLOW_PATH bool bind_any_arguments(const ParameterTable& table, PyObject
 // positional arguments, nearly every call, needs no checks and is bound inline.
 inline bool bind_arguments(const ParameterTable& table, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
                            BoundArguments& bound) noexcept {
-    if (kwnames == nullptr && nargs >= table.required && nargs <= table.count) {
+    if (kwnames == nullptr && nargs >= table.required && nargs <= table.positional) {
         // A fixed trip count (the table's), so the copy stays a few moves.
         for (int i = 0; i < table.count; ++i) bound.slots[i] = i < nargs ? args[i] : nullptr;
         return true;

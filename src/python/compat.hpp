@@ -122,8 +122,20 @@ inline void settle_class(PyObject* type) noexcept {
 namespace kairodex::python {
 
 // The module body (module.cpp), which the export hooks (compat_export.cpp) lead to:
-// registers the classes on a new module object. 0, or -1 with an exception set.
+// registers the module's classes on a new module object, then its other
+// members. 0, or -1 with an exception set.
 int module_exec(PyObject* module) noexcept;
+
+// What a module adds besides its classes (its functions, its exceptions),
+// defined by each module's own file; 0, or -1 with an exception set.
+int add_module_members(PyObject* module) noexcept;
+
+// Adds `value` to the module as `name` and appends the name to `__all__`.
+// 0, or -1 with an exception set.
+int add_public(PyObject* module, const char* name, PyObject* value) noexcept;
+
+// The module's docstring, defined by each module's own file.
+extern const char module_doc[];
 
 }  // namespace kairodex::python
 

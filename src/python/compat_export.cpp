@@ -1,6 +1,19 @@
 // The module's export hooks, as each interpreter version loads them (see
-// compat.hpp); both lead to module_exec.
-#include "compat.hpp"
+// compat.hpp); both lead to module_exec. Their names carry the module's
+// import name, KAIRODEX_MODULE_NAME (kairodex, kairodex_tz...).
+#include "classes.hpp"
+
+#ifndef KAIRODEX_MODULE_NAME
+#define KAIRODEX_MODULE_NAME kairodex
+#endif
+#define KAIRODEX_JOIN_NAMES(a, b) a##b
+#define KAIRODEX_EXPORT_HOOK(prefix, name) KAIRODEX_JOIN_NAMES(prefix, name)
+#define KAIRODEX_TEXT_OF(name) #name
+#define KAIRODEX_NAME_TEXT(name) KAIRODEX_TEXT_OF(name)
+
+static_assert(std::string_view(KAIRODEX_NAME_TEXT(KAIRODEX_MODULE_NAME)) ==
+                  kairodex::python::module_name(kairodex::python::this_module),
+              "the export hooks are named after the module the frame is built for");
 
 namespace kairodex::python {
 namespace {
@@ -28,8 +41,8 @@ PySlot module_slots[] = {
     }(),
     make_slot(Py_mod_abi, PySlot_STATIC, &abi_info),
     make_slot(Py_mod_gil, PySlot_INTPTR, Py_MOD_GIL_NOT_USED),
-    make_slot(Py_mod_name, PySlot_STATIC, const_cast<char*>("kairodex")),
-    make_slot(Py_mod_doc, PySlot_STATIC, const_cast<char*>("")),
+    make_slot(Py_mod_name, PySlot_STATIC, const_cast<char*>(module_name(this_module))),
+    make_slot(Py_mod_doc, PySlot_STATIC, const_cast<char*>(module_doc)),
     // The type objects are process-wide, shared by every module object, so
     // sub-interpreters (with their own object spaces) are refused at import.
     make_slot(Py_mod_multiple_interpreters, PySlot_INTPTR, Py_MOD_MULTIPLE_INTERPRETERS_NOT_SUPPORTED),
@@ -55,14 +68,18 @@ PyModuleDef_Slot legacy_slots[] = {
 #endif
 
 PyModuleDef legacy_definition = {
-    PyModuleDef_HEAD_INIT, "kairodex", "", 0, nullptr, legacy_slots, nullptr, nullptr, nullptr,
+    PyModuleDef_HEAD_INIT, module_name(this_module), module_doc, 0, nullptr, legacy_slots, nullptr, nullptr, nullptr,
 };
 
 }  // namespace
 }  // namespace kairodex::python
 
 #if PY_VERSION_HEX >= 0x030F0000
-PyMODEXPORT_FUNC PyModExport_kairodex(void) { return kairodex::python::module_slots; }
+PyMODEXPORT_FUNC KAIRODEX_EXPORT_HOOK(PyModExport_, KAIRODEX_MODULE_NAME)(void) {
+    return kairodex::python::module_slots;
+}
 #endif
 
-PyMODINIT_FUNC PyInit_kairodex(void) { return PyModuleDef_Init(&kairodex::python::legacy_definition); }
+PyMODINIT_FUNC KAIRODEX_EXPORT_HOOK(PyInit_, KAIRODEX_MODULE_NAME)(void) {
+    return PyModuleDef_Init(&kairodex::python::legacy_definition);
+}

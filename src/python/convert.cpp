@@ -143,6 +143,23 @@ bool convert_any(PyObject* object, std::string_view& out) noexcept {
     return true;
 }
 
+void raise_not_a_choice(PyObject* object, const std::string_view* words, std::size_t count) noexcept {
+    PyUnicodeWriter* writer = PyUnicodeWriter_Create(0);
+    if (writer == nullptr) return;
+    int status = PyUnicodeWriter_WriteUTF8(writer, "expected one of ", -1);
+    for (std::size_t i = 0; i < count && status == 0; ++i) {
+        const char* separator = i == 0 ? "" : (i + 1 < count ? ", " : " or ");
+        status =
+            PyUnicodeWriter_Format(writer, "%s'%.*s'", separator, static_cast<int>(words[i].size()), words[i].data());
+    }
+    if (status == 0) status = PyUnicodeWriter_Format(writer, ", not %R", object);
+    if (status < 0) {
+        PyUnicodeWriter_Discard(writer);
+        return;
+    }
+    if (const Owned message{PyUnicodeWriter_Finish(writer)}) PyErr_SetObject(PyExc_ValueError, message.get());
+}
+
 PyObject* to_python(i128 value) noexcept {
     if (value >= INT64_MIN && value <= INT64_MAX) return PyLong_FromLongLong(static_cast<long long>(value));
     const Bytes16 bytes = to_le_bytes(value);

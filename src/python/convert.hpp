@@ -83,6 +83,52 @@ inline bool convert(PyObject* object, std::string_view& out) noexcept {
     return convert_any(object, out);
 }
 
+// Any object, borrowed for the call: for an operation that takes Python
+// objects as they are (an iterable of texts, say).
+inline bool convert(PyObject* object, PyObject*& out) noexcept {
+    out = object;
+    return true;
+}
+
+// A str argument as UTF-8 together with the object itself, for an operation
+// that needs both (a key to look up, and to keep).
+struct Text {
+    PyObject* object;
+    std::string_view utf8;
+};
+
+inline bool convert(PyObject* object, Text& out) noexcept {
+    if (!convert(object, out.utf8)) return false;
+    out.object = object;
+    return true;
+}
+
+// A parameter that takes one of a few words ("ns", "us", ...): an enum whose
+// words a specialisation of Choices lists in the order of its values, from 0.
+template <class Enum>
+struct Choices;
+
+template <class Enum>
+concept Choice = std::is_enum_v<Enum> && requires { Choices<Enum>::words; };
+
+// Raises ValueError "expected one of 's', 'ms', 'us' or 'ns', not 'x'".
+KAIRODEX_SLOW_PATH void raise_not_a_choice(PyObject* object, const std::string_view* words, std::size_t count) noexcept;
+
+template <Choice Enum>
+bool convert(PyObject* object, Enum& out) noexcept {
+    std::string_view text;
+    if (!convert(object, text)) return false;
+    constexpr auto& words = Choices<Enum>::words;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        if (text == words[i]) {
+            out = static_cast<Enum>(i);
+            return true;
+        }
+    }
+    raise_not_a_choice(object, words.data(), words.size());
+    return false;
+}
+
 // An instance of one of the module's classes (or a subtype): its value record.
 template <ValueClass Value>
 bool convert(PyObject* object, Value& out) noexcept {
@@ -107,6 +153,14 @@ inline PyObject* to_python(std::uint32_t value) noexcept { return PyLong_FromUns
 inline PyObject* to_python(std::uint16_t value) noexcept { return PyLong_FromLong(value); }
 inline PyObject* to_python(std::uint8_t value) noexcept { return PyLong_FromLong(value); }
 PyObject* to_python(i128 value) noexcept;
+
+// An object the operation made: a new reference, or null with an exception set.
+inline PyObject* to_python(PyObject* made) noexcept { return made; }
+
+// Text, as UTF-8.
+inline PyObject* to_python(std::string_view text) noexcept {
+    return PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "strict");
+}
 
 // The seven Weekday class attributes, Monday first, held by the module for
 // the life of the process (so rebinding `Weekday.MONDAY` changes nothing);

@@ -108,11 +108,14 @@ PyObject* noargs_class_method_entry(PyObject*, PyObject*) noexcept {
 }
 
 // The value is computed and validated first, then an instance of the
-// requested type is allocated.
+// requested type is allocated; or the operation gives the instance itself (a
+// new reference, or null with an exception set).
 template <auto operation, const Failure* failure, class Arguments>
 PyObject* construct(PyTypeObject* type, const Arguments& values) noexcept {
     const auto result = std::apply(operation, values);
-    if constexpr (IsResult<std::remove_cvref_t<decltype(result)>>::value) {
+    if constexpr (std::is_same_v<std::remove_cvref_t<decltype(result)>, PyObject*>) {
+        return result;
+    } else if constexpr (IsResult<std::remove_cvref_t<decltype(result)>>::value) {
         if (!result) return raise_failure(*failure, result.error());
         return new_instance(type, *result);
     } else {

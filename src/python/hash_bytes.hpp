@@ -11,6 +11,7 @@
 #include "kairodex/duration.hpp"
 #include "kairodex/offset_datetime.hpp"
 #include "kairodex/time.hpp"
+#include "kairodex/tz/zone.hpp"
 #include "kairodex/utc_offset.hpp"
 #include "kairodex/value_hash.hpp"
 
@@ -39,6 +40,10 @@ constexpr auto hashed_fields(DateTime value) noexcept {  // 13 bytes
 
 constexpr auto hashed_fields(OffsetDateTime value) noexcept {  // 17 bytes
     return std::tuple_cat(hashed_fields(value.utc), hashed_fields(value.offset));
+}
+
+constexpr auto hashed_fields(tz::ZoneTransition value) noexcept {  // 16 bytes
+    return std::tuple{value.instant, value.offset_before, value.offset_after};
 }
 
 template <class Value>

@@ -27,7 +27,9 @@ const Value& value_of(PyObject* object) noexcept {
 // dozen per size at most, used with the GIL held. Off where there is no GIL
 // (the free-threaded builds, whose allocator keeps a heap per thread
 // already), and under AddressSanitizer, which should see every use after
-// free.
+// free. The companion modules keep theirs on the calendar module's shelves
+// (share_shelves): the calendar classes' blocks come back to those when
+// freed, whichever module made them.
 class BlockPool {
   public:
 #if defined(__SANITIZE_ADDRESS__)
@@ -39,7 +41,7 @@ class BlockPool {
 
     static void* take(Py_ssize_t size) noexcept {
         if constexpr (capacity > 0) {
-            Shelf& shelf = shelves_[size / 8];
+            Shelf& shelf = shelves()[size / 8];
             if (shelf.count > 0) return shelf.blocks[--shelf.count];
         }
         return PyObject_Malloc(static_cast<std::size_t>(size));
@@ -48,7 +50,7 @@ class BlockPool {
     // A block of `size` bytes from PyObject_Malloc.
     static void give(void* block, Py_ssize_t size) noexcept {
         if constexpr (capacity > 0) {
-            Shelf& shelf = shelves_[size / 8];
+            Shelf& shelf = shelves()[size / 8];
             if (shelf.count < capacity) {
                 shelf.blocks[shelf.count++] = block;
                 return;
@@ -57,12 +59,40 @@ class BlockPool {
         PyObject_Free(block);
     }
 
+    // What the calendar module hands its companions, through its
+    // interpreter's dictionary (shelves_key): its shelves and how they are
+    // laid out.
+    static constexpr const char shelves_key[] = "kairodex.blocks";
+    struct Shelves {
+        std::size_t shelf_size;
+        int capacity;
+        void* shelves;
+    };
+
+    static constexpr Shelves exported() noexcept { return {sizeof(Shelf), capacity, shelves_}; }
+
+    // Takes the calendar module's shelves, where they are laid out as here.
+    static void share_shelves(const Shelves& calendar) noexcept {
+        if (calendar.shelf_size == sizeof(Shelf) && calendar.capacity == capacity) {
+            shared_ = static_cast<Shelf*>(calendar.shelves);
+        }
+    }
+
   private:
     struct Shelf {
         int count;
         void* blocks[capacity > 0 ? capacity : 1];
     };
     static inline constinit Shelf shelves_[largest / 8 + 1] = {};
+    static inline constinit Shelf* shared_ = nullptr;
+
+    static Shelf* shelves() noexcept {
+        if constexpr (this_module == Module::calendar) {
+            return shelves_;
+        } else {
+            return shared_ != nullptr ? shared_ : shelves_;
+        }
+    }
 };
 
 // Every class allocates its instances itself (new_instance), each from a

@@ -50,23 +50,30 @@ constexpr bool same_text(std::string_view a, std::string_view b) noexcept {
     return true;
 }
 
-// Where the parameters of a signature "name(a, b=0)" start in its text, and
-// their integer defaults.
+// Where the parameters of a signature "name(a, b=0, *, c='ns')" start in its
+// text, and their integer defaults. A "*" ends the parameters that may be
+// given by position; it is no parameter itself. A default is an integer, True
+// or False (1 and 0), or a word in quotes or None, for which the converted
+// value's own default stands (0 in the table).
 struct Parsed {
     std::size_t open = 0;  // the '('
     std::size_t starts[max_parameters] = {};
     std::int64_t defaults[max_parameters] = {};
     int count = 0;
+    int positional = -1;  // -1 until a "*" is seen: then all of them
     int required = 0;
 };
 
 consteval std::int64_t parse_default(std::string_view text) {
+    if (same_text(text, "True")) return 1;
+    if (same_text(text, "False") || same_text(text, "None")) return 0;
+    if (text.size() >= 2 && (text.front() == '\'' || text.front() == '"') && text.back() == text.front()) return 0;
     const bool negative = !text.empty() && text.front() == '-';
     if (negative) text.remove_prefix(1);
-    if (text.empty()) malformed_signature("a default is an integer literal");
+    if (text.empty()) malformed_signature("a default is an integer, True, False, None or a quoted word");
     std::int64_t value = 0;
     for (const char c : text) {
-        if (c < '0' || c > '9') malformed_signature("a default is an integer literal");
+        if (c < '0' || c > '9') malformed_signature("a default is an integer, True, False, None or a quoted word");
         value = value * 10 + (c - '0');
     }
     return negative ? -value : value;
@@ -80,26 +87,32 @@ consteval Parsed parse_signature(std::string_view text) {
     }
     std::size_t at = parsed.open + 1;
     while (at < text.size() - 1) {
-        if (parsed.count == max_parameters) malformed_signature("too many parameters");
         const std::size_t end = find_any(text, ",)", at);
         const std::string_view piece = text.substr(at, end - at);
-        const std::size_t equals = find_any(piece, "=");
-        if (piece.empty() || equals == 0) malformed_signature("a parameter has a name");
-        parsed.starts[parsed.count] = at;
-        if (equals != piece.size()) {
-            parsed.defaults[parsed.count] = parse_default(piece.substr(equals + 1));
-        } else if (parsed.required < parsed.count) {
-            malformed_signature("parameters with defaults come last");
+        if (same_text(piece, "*")) {
+            if (parsed.positional >= 0) malformed_signature("one \"*\" at most");
+            parsed.positional = parsed.count;
         } else {
-            ++parsed.required;
+            if (parsed.count == max_parameters) malformed_signature("too many parameters");
+            const std::size_t equals = find_any(piece, "=");
+            if (piece.empty() || equals == 0) malformed_signature("a parameter has a name");
+            parsed.starts[parsed.count] = at;
+            if (equals != piece.size()) {
+                parsed.defaults[parsed.count] = parse_default(piece.substr(equals + 1));
+            } else if (parsed.required < parsed.count || parsed.positional >= 0) {
+                malformed_signature("parameters with defaults come last, and so do keyword-only ones");
+            } else {
+                ++parsed.required;
+            }
+            ++parsed.count;
         }
-        ++parsed.count;
         at = end + 1;
         if (text[end] == ',') {
             if (text[at] != ' ') malformed_signature("parameters are separated by \", \"");
             ++at;
         }
     }
+    if (parsed.positional < 0) parsed.positional = parsed.count;
     return parsed;
 }
 
@@ -119,12 +132,34 @@ struct Signature {
         return chars;
     }();
     static constexpr const char* name = names.data();
+    static constexpr std::string_view name_text = text.substr(0, parsed.open);
     static constexpr int count = parsed.count;
 
-    // The parameter table of the callable, a member of Value's class.
-    template <class Value, bool constructor>
+    // "Date.__new__", "Duration.seconds", or a module function's own name:
+    // what argument errors name the callable by. `Owner` is the class of a
+    // member (`constructor`: its __new__), void for a module function.
+    template <class Owner, bool constructor>
+    static constexpr auto label = [] {
+        constexpr std::string_view function = constructor ? std::string_view("__new__") : name_text;
+        constexpr std::string_view owner = [] {
+            if constexpr (std::is_void_v<Owner>) {
+                return std::string_view();
+            } else {
+                return std::string_view(class_name_of<Owner>);
+            }
+        }();
+        std::array<char, owner.size() + 1 + function.size() + 1> chars{};
+        std::size_t at = 0;
+        for (const char c : owner) chars[at++] = c;
+        if (!owner.empty()) chars[at++] = '.';
+        for (const char c : function) chars[at++] = c;
+        return chars;
+    }();
+
+    // The parameter table of the callable.
+    template <class Owner, bool constructor>
     static constexpr ParameterTable table = [] {
-        ParameterTable t{class_name_of<Value>, constructor ? "__new__" : name, {}, parsed.count, parsed.required, {}};
+        ParameterTable t{label<Owner, constructor>.data(), {}, parsed.count, parsed.positional, parsed.required, {}};
         for (int i = 0; i < parsed.count; ++i) {
             t.names[i] = names.data() + parsed.starts[i];
             t.defaults[i] = parsed.defaults[i];
@@ -134,7 +169,7 @@ struct Signature {
 };
 
 // Who receives the call: shown as the first parameter of the text signature.
-enum class Receiver : std::uint8_t { None, Self, Class };
+enum class Receiver : std::uint8_t { None, Self, Class, Module };
 
 // The docstring: the text-signature line "name($self, a, b=0)\n--\n\n" (the
 // interpreter reads it for inspect.signature and shows the rest as __doc__),
@@ -145,14 +180,18 @@ struct Docstring {
     static constexpr std::size_t open = Signature<signature>::parsed.open;
     static constexpr std::string_view head = text.substr(0, open + 1);  // "name("
     static constexpr std::string_view rest = text.substr(open + 1);     // "a, b=0)"
-    static constexpr std::string_view inserted = receiver == Receiver::None   ? ""
-                                                 : receiver == Receiver::Self ? (rest == ")" ? "$self" : "$self, ")
-                                                                              : (rest == ")" ? "$cls" : "$cls, ");
+    static constexpr std::string_view receiver_name = receiver == Receiver::Self     ? "$self"
+                                                      : receiver == Receiver::Class  ? "$cls"
+                                                      : receiver == Receiver::Module ? "$module"
+                                                                                     : "";
+    static constexpr std::string_view comma = receiver_name.empty() || rest == ")" ? "" : ", ";
     static constexpr std::string_view separator = "\n--\n\n";
     static constexpr auto chars = [] {
-        std::array<char, head.size() + inserted.size() + rest.size() + separator.size() + body.view().size() + 1> all{};
+        std::array<char, head.size() + receiver_name.size() + comma.size() + rest.size() + separator.size() +
+                             body.view().size() + 1>
+            all{};
         std::size_t at = 0;
-        for (const std::string_view part : {head, inserted, rest, separator, body.view()}) {
+        for (const std::string_view part : {head, receiver_name, comma, rest, separator, body.view()}) {
             for (const char c : part) all[at++] = c;
         }
         return all;
@@ -202,10 +241,11 @@ PyMethodDef method() noexcept {
 }
 
 // A class method: the operation's parameters are the call's, its result is a
-// value of the class.
-template <FixedString signature, FixedString doc, auto operation, const Failure* failure = nullptr>
+// value of the class (or, where `Value` names the class, a Python object that
+// the operation made).
+template <FixedString signature, FixedString doc, auto operation, const Failure* failure = nullptr,
+          class Value = rows::ResultClassOf<operation>>
 PyMethodDef class_method() noexcept {
-    using Value = rows::ResultClassOf<operation>;
     using Sig = rows::Signature<signature>;
     static_assert(Sig::count == std::tuple_size_v<typename Operation<decltype(operation)>::arguments>,
                   "the signature names every parameter of the operation");
@@ -220,15 +260,33 @@ PyMethodDef class_method() noexcept {
 }
 
 // The constructor: the class's signature ("Date(year, month, day)"), the core
-// operation and, where that can fail, its message template.
-template <FixedString signature, auto operation, const Failure* failure = nullptr>
+// operation and, where that can fail, its message template. (Where `Value`
+// names the class, the operation may make the instance itself, a Python
+// object: one kept from an earlier call, say.)
+template <FixedString signature, auto operation, const Failure* failure = nullptr,
+          class Value = rows::ResultClassOf<operation>>
 Constructor constructor() noexcept {
-    using Value = rows::ResultClassOf<operation>;
     using Sig = rows::Signature<signature>;
     static_assert(rows::same_text(Sig::name, class_name_of<Value>), "a constructor is named after its class");
     constexpr const ParameterTable& table = Sig::template table<Value, true>;
     return {rows::Docstring<signature, rows::Receiver::None, "">::chars.data(), new_entry<table, operation, failure>,
             vectorcall_entry<table, operation, failure>};
+}
+
+// A module function: its signature, its docstring body, the operation (whose
+// parameters are the call's) and, where that can fail, its message template.
+template <FixedString signature, FixedString doc, auto operation, const Failure* failure = nullptr>
+PyMethodDef function() noexcept {
+    using Sig = rows::Signature<signature>;
+    static_assert(Sig::count == std::tuple_size_v<typename Operation<decltype(operation)>::arguments>,
+                  "the signature names every parameter of the operation");
+    const char* docstring = rows::Docstring<signature, rows::Receiver::Module, doc>::chars.data();
+    if constexpr (Sig::count == 0) {
+        return {Sig::name, as_method(noargs_class_method_entry<operation, failure>), METH_NOARGS, docstring};
+    } else {
+        constexpr const ParameterTable& table = Sig::template table<void, false>;
+        return {Sig::name, as_method(class_method_entry<table, operation, failure>), fast_call, docstring};
+    }
 }
 
 // The fields of a value class, named as its constructor names them

@@ -1,5 +1,6 @@
 // The process-wide type objects, created on first use from each class's
-// surface and what every class shares.
+// surface and what every class shares; in a companion module, the calendar
+// classes are those of the kairodex module.
 #include "binding.hpp"
 #include "errors.hpp"
 #include "instance.hpp"
@@ -7,6 +8,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstring>
 #include <utility>
 
 namespace kairodex::python {
@@ -19,20 +21,22 @@ struct ClassRecord {
     const char* qualified_name;  // "kairodex.Date"
 };
 
-template <class Value>
+// "kairodex.Date": the module's name, a dot and the class's.
+template <int index>
 constexpr auto qualified_name = [] {
-    constexpr std::string_view name = class_name_of<Value>;
-    constexpr std::string_view module = "kairodex.";
-    std::array<char, module.size() + name.size() + 1> chars{};
+    constexpr std::string_view name = class_names[index];
+    constexpr std::string_view module = module_name(class_modules[index]);
+    std::array<char, module.size() + 1 + name.size() + 1> chars{};
     std::size_t at = 0;
     for (const char c : module) chars[at++] = c;
+    chars[at++] = '.';
     for (const char c : name) chars[at++] = c;
     return chars;
 }();
 
 constexpr auto records = []<std::size_t... I>(std::index_sequence<I...>) {
     return std::array<ClassRecord, class_count>{
-        ClassRecord{class_surfaces[I], instance_size<ValueAt<I>>, qualified_name<ValueAt<I>>.data()}...};
+        ClassRecord{class_surfaces[I], instance_size<ValueAt<I>>, qualified_name<static_cast<int>(I)>.data()}...};
 }(std::make_index_sequence<class_count>{});
 
 // One lock per class. PyMutex releases the GIL while it waits, so a thread that
@@ -46,7 +50,7 @@ class SlotList {
   public:
     explicit SlotList(const ClassSurface& surface) noexcept {
         add(Py_tp_base, &PyBaseObject_Type);
-        add(Py_tp_dealloc, reinterpret_cast<void*>(&dealloc_instance));
+        add(Py_tp_dealloc, reinterpret_cast<void*>(surface.dealloc != nullptr ? surface.dealloc : &dealloc_instance));
         add(Py_tp_doc, const_cast<char*>(surface.constructor.doc));
         add(Py_tp_alloc, reinterpret_cast<void*>(&refuse_allocation));
         add(Py_tp_new, surface.constructor.new_instance != nullptr
@@ -115,25 +119,23 @@ constexpr auto own_new_functions = []<std::size_t... I>(std::index_sequence<I...
 
 // Puts the class's own __new__ into its dictionary, written there directly:
 // an assignment would make the interpreter's generic function its tp_new.
-// The last step of a class's set-up: nothing can fail after it, so the
-// interpreter's __new__ (which refers to the class) is kept only for a class
-// that is made.
-int install_own_new(PyTypeObject* type, int index) noexcept {
+// Gives the interpreter's __new__ (which refers to the class), for the caller
+// to keep once the class is made; null with an exception set.
+Owned install_own_new(PyTypeObject* type, int index) noexcept {
     const Owned dict{PyType_GetDict(type)};
     Owned original;
-    if (!dict || PyDict_GetItemStringRef(dict.get(), "__new__", original.out()) < 0) return -1;
+    if (!dict || PyDict_GetItemStringRef(dict.get(), "__new__", original.out()) < 0) return {};
     if (!original || !PyCFunction_Check(original.get())) {
         PyErr_SetString(PyExc_SystemError, "a new class has no built-in __new__");
-        return -1;
+        return {};
     }
     PyMethodDef& definition = own_new_definitions[index];
     definition = {"__new__", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(own_new_functions[index])),
                   METH_VARARGS | METH_KEYWORDS, reinterpret_cast<PyCFunctionObject*>(original.get())->m_ml->ml_doc};
     const Owned own{PyCFunction_NewEx(&definition, reinterpret_cast<PyObject*>(type), nullptr)};
-    if (!own || PyDict_SetItemString(dict.get(), "__new__", own.get()) < 0) return -1;
+    if (!own || PyDict_SetItemString(dict.get(), "__new__", own.get()) < 0) return {};
     PyType_Modified(type);
-    interpreter_new[index] = original.release();  // kept for as long as the class
-    return 0;
+    return original;
 }
 
 PyTypeObject* create(const ClassRecord& record, int index) noexcept {
@@ -145,14 +147,49 @@ PyTypeObject* create(const ClassRecord& record, int index) noexcept {
     Owned type{compat::create_type(record.qualified_name, 0, record.basicsize, class_slots.data())};
     if (!type) return nullptr;
     auto* as_type = reinterpret_cast<PyTypeObject*>(type.get());
-    if (bind_class_methods(as_type, surface.methods) < 0 ||
-        (surface.add_class_attributes != nullptr && surface.add_class_attributes(as_type) < 0) ||
-        install_own_new(as_type, index) < 0) {
+    // The class attributes last: once the Weekday class has its seven, the
+    // module holds them, and nothing of the set-up may fail any more.
+    Owned original_new;
+    if (bind_class_methods(as_type, surface.methods) < 0 || !(original_new = install_own_new(as_type, index)) ||
+        (surface.add_class_attributes != nullptr && surface.add_class_attributes(as_type) < 0)) {
         discard(std::move(type));
         return nullptr;
     }
+    interpreter_new[index] = original_new.release();  // kept for as long as the class
     compat::settle_class(type.get());
     return reinterpret_cast<PyTypeObject*>(type.release());
+}
+
+// A calendar class in a companion module: the kairodex module's own class
+// (imported, so that kairodex's own checks run first), checked to be what
+// this build of the frame takes it for: a class of that name whose instances
+// are plain blocks holding the value record as here. Kept for good, as
+// kairodex keeps it. Null with an exception set.
+PyTypeObject* adopt(int index) noexcept {
+    const Owned calendar{PyImport_ImportModule(module_name(Module::calendar))};
+    if (!calendar) return nullptr;
+    // Its block pool's shelves, where the blocks of its classes' instances go
+    // back to (one lookup in its interpreter's dictionary; none there, the
+    // module's own shelves serve).
+    if (PyObject* dict = PyInterpreterState_GetDict(PyInterpreterState_Get())) {
+        Owned capsule;
+        if (PyDict_GetItemStringRef(dict, BlockPool::shelves_key, capsule.out()) < 0) return nullptr;
+        if (capsule && PyCapsule_IsValid(capsule.get(), BlockPool::shelves_key)) {
+            BlockPool::share_shelves(
+                *static_cast<const BlockPool::Shelves*>(PyCapsule_GetPointer(capsule.get(), BlockPool::shelves_key)));
+        }
+    }
+    const Owned found{PyObject_GetAttrString(calendar.get(), class_names[index])};
+    if (!found) return nullptr;
+    auto* type = reinterpret_cast<PyTypeObject*>(found.get());
+    if (!PyType_Check(found.get()) || std::strcmp(type->tp_name, records[index].qualified_name) != 0 ||
+        type->tp_basicsize != records[index].basicsize || type->tp_itemsize != 0 || PyType_IS_GC(type) ||
+        PyType_HasFeature(type, Py_TPFLAGS_BASETYPE)) {
+        PyErr_Format(PyExc_ImportError, "module %s needs the class %s of kairodex, not %R", module_name(this_module),
+                     records[index].qualified_name, found.get());
+        return nullptr;
+    }
+    return reinterpret_cast<PyTypeObject*>(Py_NewRef(found.get()));
 }
 
 }  // namespace
@@ -171,6 +208,18 @@ std::atomic<PyTypeObject*> type_objects[class_count];
 
 PyTypeObject* create_type_object(ClassId id) noexcept {
     const int index = static_cast<int>(id);
+    if (module_of(id) != this_module) {
+        if (module_of(id) != Module::calendar) {
+            PyErr_Format(PyExc_SystemError, "module %s has no class %s", module_name(this_module), class_name(id));
+            return nullptr;
+        }
+        PyMutex_Lock(&creation_locks[index]);
+        PyTypeObject* type = type_objects[index].load(std::memory_order_acquire);
+        if (type == nullptr && (type = adopt(index)) != nullptr)
+            type_objects[index].store(type, std::memory_order_release);
+        PyMutex_Unlock(&creation_locks[index]);
+        return type;
+    }
     PyMutex_Lock(&creation_locks[index]);
     PyTypeObject* type = type_objects[index].load(std::memory_order_acquire);
     if (type == nullptr) {

@@ -29,6 +29,9 @@ struct ClassSurface {
     richcmpfunc richcompare = nullptr;
     hashfunc hash = nullptr;
     std::span<const PyType_Slot> other_slots = {};  // number slots, say
+    // For instances that hold more than a value record (a time zone's
+    // tables): gives that back, then the block (dealloc_instance).
+    destructor dealloc = nullptr;
     // Sets the class attributes on the new type object.
     int (*add_class_attributes)(PyTypeObject* type) = nullptr;
 };
