@@ -16,6 +16,7 @@ here = Path(__file__).resolve().parent
 sys.path[:0] = [str(here / "_ext"), str(here), str(here.parent / "examples")]
 
 import charts  # noqa: E402  (docs/charts.py)
+import zone_charts  # noqa: E402  (docs/zone_charts.py)
 import kairodex_support  # noqa: E402  (docs/_ext/kairodex_support.py)
 
 project = "kairodex"
@@ -67,5 +68,7 @@ html_show_sourcelink = False
 html_copy_source = False
 html_last_updated_fmt = None
 
-# The charts of the performance page, from the committed benchmark figures.
+# The charts of the performance page, from the committed benchmark figures;
+# the pictures of the time zones page, from kairodex_tz's answers.
 charts.draw(here / "data" / "compare.json", here / "_charts")
+zone_charts.draw(here / "_charts")

@@ -2,24 +2,23 @@
 
     python3.15 examples/meeting_times.py [FIRST-DATE]
 
-The meeting is on Tuesdays at 16:30 in the organiser's office, at UTC+02:00,
-from FIRST-DATE (default 2024-12-01) for six weeks, skipping the office's
-holidays. Every clock here is a fixed UTC offset: kairodex has offsets, not
-time-zone rules, so a place that changes its offset during the year needs the
-offset in force on the day.
+The meeting is on Tuesdays at 16:30 on the organiser's office clock in
+Berlin, from FIRST-DATE (default 2024-10-15) for six weeks, skipping the
+office's holidays. The clocks are named time zones (kairodex_tz): Berlin
+turns its clocks back on the last Sunday of October, Recife keeps the same
+offset all year, Kathmandu has a quarter-hour offset and Auckland is in its
+summer, so the meeting moves on some clocks and not on others.
 """
 
 import sys
 from collections.abc import Iterator
 
-from kairodex import Date, OffsetDateTime, Time, UtcOffset, Weekday
+from kairodex import Date, OffsetDateTime, Time, Weekday
+from kairodex_tz import TimeZone
 
-OFFICE = UtcOffset.from_hours_minutes(True, 2, 0)
-ATTENDEES = {
-    "Recife": UtcOffset.from_hours_minutes(False, 3, 0),
-    "Kathmandu": UtcOffset.from_hours_minutes(True, 5, 45),
-    "Auckland": UtcOffset.from_hours_minutes(True, 13, 0),
-}
+OFFICE = TimeZone("Europe/Berlin")
+ATTENDEES = {place: TimeZone(key) for place, key in
+             [("Recife", "America/Recife"), ("Kathmandu", "Asia/Kathmandu"), ("Auckland", "Pacific/Auckland")]}
 HOLIDAYS = {Date(2024, 12, 24), Date(2024, 12, 31)}
 START = Time(16, 30, 0)
 
@@ -34,9 +33,9 @@ def tuesdays(first: Date, weeks: int) -> Iterator[Date]:
         day = day.add_days(7)
 
 
-def wall_clock(meeting: OffsetDateTime, offset: UtcOffset) -> str:
-    """The meeting's start on a clock at `offset`: weekday and hh:mm."""
-    local = OffsetDateTime.from_utc(meeting.utc, offset).to_local()
+def wall_clock(meeting: OffsetDateTime, zone: TimeZone) -> str:
+    """The meeting's start on a clock in `zone`: weekday and hh:mm."""
+    local = zone.at(meeting.utc).to_local()
     return f"{str(local.date.weekday())[:3]} {str(local.time)[:5]}"
 
 
@@ -45,10 +44,12 @@ def main(first: Date) -> None:
         if day in HOLIDAYS:
             print(f"{day}  no meeting (holiday)")
             continue
-        meeting = OffsetDateTime.from_local(day, START, OFFICE)
-        clocks = "  ".join(f"{place} {wall_clock(meeting, offset)}" for place, offset in ATTENDEES.items())
+        # 16:30 happens exactly once on every Tuesday in Berlin; "raise" says
+        # so should the office ever move its clocks at that hour.
+        meeting = OFFICE.resolve(day, START, "raise")
+        clocks = "  ".join(f"{place} {wall_clock(meeting, zone)}" for place, zone in ATTENDEES.items())
         print(f"{meeting}  {clocks}")
 
 
 if __name__ == "__main__":
-    main(Date.parse(sys.argv[1]) if len(sys.argv) > 1 else Date(2024, 12, 1))
+    main(Date.parse(sys.argv[1]) if len(sys.argv) > 1 else Date(2024, 10, 15))

@@ -14,7 +14,6 @@ that use them.
 import copyreg
 import datetime as std
 import re
-import time
 from collections.abc import Iterable
 from itertools import groupby
 
@@ -276,22 +275,20 @@ def register_pickling() -> None:
 # --- time zones and the local clock ------------------------------------------------------
 
 def in_zone(instant: DateTime, zone: str) -> OffsetDateTime:
-    """The instant at the UTC offset that the IANA time zone (zoneinfo, e.g.
-    "Europe/Paris") has at it. Years 1 to 9999, as zoneinfo: beyond, ValueError;
-    where the local reading would leave them, datetime's OverflowError."""
-    from zoneinfo import ZoneInfo
+    """The instant at the UTC offset that the IANA time zone (e.g.
+    "Europe/Paris") has at it, over kairodex's whole range of years."""
+    from kairodex_tz import TimeZone
 
-    # Offsets change on whole seconds, so the instant cut to the microsecond has the same one.
-    offset = to_std(instant, exact=False).astimezone(ZoneInfo(zone)).utcoffset()
-    return OffsetDateTime.from_utc(instant, UtcOffset.from_seconds(offset // SECOND))
+    return TimeZone(zone).at(instant)
 
 
 def today_local(now: DateTime | None = None) -> Date:
     """The date on the local clock (the process's time zone) now, or at the instant `now`."""
+    from kairodex_tz import TimeZone
+
     if now is None:
         now = DateTime.now_utc()
-    offset = time.localtime(now.unix_timestamp()).tm_gmtoff
-    return OffsetDateTime.from_utc(now, UtcOffset.from_seconds(offset)).to_local().date
+    return TimeZone.local().at(now).to_local().date
 
 
 # --- durations as hours, minutes and seconds -----------------------------------------------

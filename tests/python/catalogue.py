@@ -440,3 +440,56 @@ OPERATIONS = [(label, call, None) for label, call in MEMBER_CALLS + VALUE_PATHS]
 
 # The objects whose reference counts must not move: the classes and the weekdays.
 TRACKED = CLASSES + [m.valid_call() for m in members(CONSTANT)]
+
+# --- kairodex_tz ---------------------------------------------------------------
+# Its operations and error paths run in the same suites: made from bytes of the
+# tests' own (no time zone database needed), and by key where the system has one.
+try:
+    import kairodex_tz
+except ImportError:  # a build without the companion modules
+    kairodex_tz = None
+
+if kairodex_tz is not None:
+    from tzif_data import PARIS
+
+    ZONE = kairodex_tz.TimeZone.from_tzif(PARIS, key="Test/Paris")
+    TRANSITION = ZONE.next_transition(DT)
+    GAP, FOLD = Date(2024, 3, 31), Date(2024, 10, 27)
+    HALF_PAST_TWO = Time(2, 30, 0)
+    ZONE_PATHS = [
+        ("TimeZone.from_tzif", lambda: kairodex_tz.TimeZone.from_tzif(PARIS)),
+        ("TimeZone.from_tzif-keywords", lambda: kairodex_tz.TimeZone.from_tzif(key="Test/Paris", data=PARIS)),
+        ("TimeZone.offset_at", lambda: ZONE.offset_at(DT)),
+        ("TimeZone.offset_at-rule", lambda: ZONE.offset_at(LAST)),
+        ("TimeZone.abbreviation_at", lambda: ZONE.abbreviation_at(instant=DT)),
+        ("TimeZone.is_dst_at", lambda: ZONE.is_dst_at(DT)),
+        ("TimeZone.at", lambda: ZONE.at(DT)),
+        ("TimeZone.resolve", lambda: ZONE.resolve(D, T)),
+        ("TimeZone.resolve-gap-later", lambda: ZONE.resolve(GAP, HALF_PAST_TWO, disambiguate="later")),
+        ("TimeZone.resolve-fold-earlier", lambda: ZONE.resolve(FOLD, HALF_PAST_TWO, "earlier")),
+        ("TimeZone.next_transition", lambda: ZONE.next_transition(DT)),
+        ("TimeZone.previous_transition", lambda: ZONE.previous_transition(LAST)),
+        ("TimeZone.transitions", lambda: list(ZONE.transitions(DT, DateTime.parse("2030-01-01T00:00:00Z")))),
+        ("TimeZone.key", lambda: ZONE.key),
+        ("TimeZone-protocols", lambda: (str(ZONE), repr(ZONE), hash(ZONE), ZONE == ZONE, ZONE != 1)),
+        ("Transition-members", lambda: (TRANSITION.instant, TRANSITION.offset_before, TRANSITION.offset_after,
+                                        str(TRANSITION), repr(TRANSITION), hash(TRANSITION), TRANSITION < TRANSITION)),
+        ("TimeZone.local", lambda: kairodex_tz.TimeZone.local()),
+    ]
+    ZONE_ERRORS = [
+        ("zone-key-invalid", lambda: kairodex_tz.TimeZone("../x"), ValueError),
+        ("zone-key-not-str", lambda: kairodex_tz.TimeZone(1), TypeError),
+        ("zone-data-invalid", lambda: kairodex_tz.TimeZone.from_tzif(PARIS[:-1]), ValueError),
+        ("zone-data-not-bytes", lambda: kairodex_tz.TimeZone.from_tzif("TZif"), TypeError),
+        ("zone-skipped", lambda: ZONE.resolve(GAP, HALF_PAST_TWO, "raise"), kairodex_tz.SkippedTimeError),
+        ("zone-ambiguous", lambda: ZONE.resolve(FOLD, HALF_PAST_TWO, "raise"), kairodex_tz.AmbiguousTimeError),
+        ("zone-choice", lambda: ZONE.resolve(D, T, "first"), ValueError),
+        ("zone-reading-out-of-range", lambda: ZONE.resolve(Date(-2**31, 1, 1), Time(0, 0, 0)), ValueError),
+        ("zone-wrong-instant", lambda: ZONE.at(D), TypeError),
+        ("zone-not-instantiable", lambda: type(ZONE.transitions(DT, DT))(), TypeError),
+    ]
+    if kairodex_tz.TimeZone.available():
+        ZONE_PATHS += [("TimeZone-key", lambda: kairodex_tz.TimeZone("Europe/Paris"))]
+        ZONE_ERRORS += [("zone-not-found", lambda: kairodex_tz.TimeZone("Nowhere/Zone"), kairodex_tz.ZoneNotFoundError)]
+    OPERATIONS += [(label, call, None) for label, call in ZONE_PATHS] + ZONE_ERRORS
+    TRACKED += [kairodex_tz.TimeZone, kairodex_tz.Transition, ZONE]

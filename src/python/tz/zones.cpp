@@ -1,0 +1,149 @@
+// Time zones read from TZif bytes, and given back.
+#include "errors.hpp"
+
+#include "tz/zones.hpp"
+
+#include <cstring>
+#include <new>
+
+namespace kairodex::python {
+namespace {
+
+// Where each table lies in the one block that holds them all, the widest
+// first so that every table is aligned.
+struct TablePlaces {
+    std::size_t types;
+    std::size_t transition_types;
+    std::size_t abbreviations;
+    std::size_t size;
+};
+
+TablePlaces places(const tz::TzifCounts& counts) noexcept {
+    TablePlaces at{};
+    at.types = counts.transitions * sizeof(std::int64_t);
+    at.transition_types = at.types + counts.types * sizeof(tz::LocalTimeType);
+    at.abbreviations = at.transition_types + counts.transitions;
+    at.size = at.abbreviations + counts.characters;
+    return at;
+}
+
+PyObject* raise_bad_data(PyObject* key, std::string_view why) noexcept {
+    if (key == Py_None) {
+        return PyErr_Format(PyExc_ValueError, "invalid TZif data: %.*s", static_cast<int>(why.size()), why.data());
+    }
+    return PyErr_Format(PyExc_ValueError, "invalid TZif data for %R: %.*s", key, static_cast<int>(why.size()),
+                        why.data());
+}
+
+// A zone abbreviation as a str: ASCII in every zone there is; other bytes
+// are refused rather than guessed at.
+PyObject* abbreviation_text(PyObject* key, std::string_view text) noexcept {
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) return raise_bad_data(key, "an abbreviation is not ASCII text");
+    }
+    return PyUnicode_DecodeASCII(text.data(), static_cast<Py_ssize_t>(text.size()), "strict");
+}
+
+void free_zone(ZoneObject* zone) noexcept {
+    for (std::size_t i = 0; i < zone->abbreviation_count; ++i) Py_XDECREF(zone->abbreviations[i]);
+    PyMem_Free(zone->abbreviations);
+    Py_XDECREF(zone->key);
+    Py_XDECREF(zone->data);
+    PyMem_Free(zone->tables);
+    PyMem_Free(zone);
+}
+
+// Frees the zone unless released: the zone being built, on every way out.
+class ZoneUnderConstruction {
+  public:
+    explicit ZoneUnderConstruction(ZoneObject* zone) noexcept : zone_(zone) {}
+    ~ZoneUnderConstruction() {
+        if (zone_ != nullptr) free_zone(zone_);
+    }
+    ZoneUnderConstruction(const ZoneUnderConstruction&) = delete;
+    ZoneUnderConstruction& operator=(const ZoneUnderConstruction&) = delete;
+    ZoneObject* get() const noexcept { return zone_; }
+    ZoneObject* release() noexcept { return std::exchange(zone_, nullptr); }
+
+  private:
+    ZoneObject* zone_;
+};
+
+}  // namespace
+
+PyObject* new_time_zone(PyObject* data, PyObject* key) noexcept {
+    PyTypeObject* type = type_object<ZoneRef>();
+    if (type == nullptr) return nullptr;
+    const std::string_view bytes(PyBytes_AS_STRING(data), static_cast<std::size_t>(PyBytes_GET_SIZE(data)));
+    const Result<tz::TzifLayout, tz::ZoneDataError> layout = tz::read_tzif_layout(bytes);
+    if (!layout) return raise_bad_data(key, tz::describe(layout.error()));
+
+    auto* raw = static_cast<ZoneObject*>(PyMem_Malloc(sizeof(ZoneObject)));
+    if (raw == nullptr) return PyErr_NoMemory();
+    *raw = ZoneObject{{}, {}, Py_NewRef(key), Py_NewRef(data), nullptr, 0, nullptr, nullptr};
+    ZoneUnderConstruction zone(raw);
+
+    const tz::TzifCounts& counts = layout->counts;
+    const TablePlaces at = places(counts);
+    auto* tables = static_cast<char*>(PyMem_Malloc(at.size == 0 ? 1 : at.size));
+    if (tables == nullptr) return PyErr_NoMemory();
+    zone.get()->tables = tables;
+    const tz::ZoneTables spans{
+        {reinterpret_cast<std::int64_t*>(tables), counts.transitions},
+        {reinterpret_cast<std::uint8_t*>(tables + at.transition_types), counts.transitions},
+        {reinterpret_cast<tz::LocalTimeType*>(tables + at.types), counts.types},
+        {tables + at.abbreviations, counts.characters},
+    };
+    tz::decode_tzif(bytes, *layout, spans);
+    const bool has_rule = !layout->footer.empty();
+    if (has_rule) {
+        // read_tzif_layout has read the rule already; it cannot fail here.
+        const Result<tz::PosixRule, tz::ZoneDataError> rule = tz::parse_posix_rule(layout->footer);
+        if (!rule) return raise_bad_data(key, tz::describe(rule.error()));
+        zone.get()->rule = *rule;
+    }
+    zone.get()->view = tz::view_of(spans, has_rule ? &zone.get()->rule : nullptr);
+
+    // One str per place in the characters where a type's abbreviation
+    // starts, and the rule's two names.
+    const std::size_t count = counts.characters + 2;
+    zone.get()->abbreviations = static_cast<PyObject**>(PyMem_Calloc(count, sizeof(PyObject*)));
+    if (zone.get()->abbreviations == nullptr) return PyErr_NoMemory();
+    zone.get()->abbreviation_count = count;
+    PyObject** made = zone.get()->abbreviations;
+    for (const tz::LocalTimeType& local : spans.types) {
+        if (made[local.abbreviation] != nullptr) continue;
+        made[local.abbreviation] =
+            abbreviation_text(key, std::string_view(spans.abbreviations.data() + local.abbreviation));
+        if (made[local.abbreviation] == nullptr) return nullptr;
+    }
+    if (has_rule) {
+        made[count - 2] = abbreviation_text(key, zone.get()->rule.std_abbreviation);
+        made[count - 1] = abbreviation_text(key, zone.get()->rule.dst_abbreviation);
+        if (made[count - 2] == nullptr || made[count - 1] == nullptr) return nullptr;
+    }
+    PyObject* instance = new_instance(type, ZoneRef{zone.get()});
+    if (instance != nullptr) zone.release()->self = instance;
+    return instance;
+}
+
+void dealloc_time_zone(PyObject* self) noexcept {
+    free_zone(value_of<ZoneRef>(self).zone);
+    dealloc_instance(self);
+}
+
+PyObject* abbreviation_object(const ZoneObject& zone, std::string_view abbreviation) noexcept {
+    const std::span<const char> characters = zone.view.abbreviations;
+    if (abbreviation.data() >= characters.data() && abbreviation.data() < characters.data() + characters.size()) {
+        return zone.abbreviations[abbreviation.data() - characters.data()];
+    }
+    const std::size_t count = zone.abbreviation_count;
+    return zone.abbreviations[abbreviation.data() == zone.rule.std_abbreviation.data() ? count - 2 : count - 1];
+}
+
+PyObject* zone_name(const ZoneObject& zone) noexcept {
+    if (zone.key != Py_None) return Py_NewRef(zone.key);
+    return PyUnicode_FromFormat("<time zone from %zd bytes of TZif data>", PyBytes_GET_SIZE(zone.data));
+}
+
+}  // namespace kairodex::python
