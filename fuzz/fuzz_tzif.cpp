@@ -70,6 +70,9 @@ void check_zone_at(const ZoneView& zone, const std::vector<std::int32_t>& offset
     for (const std::int64_t local : {t + type.utc_offset, t + type.utc_offset - 1, t + 86400, t - 86400}) {
         if (local < -(std::int64_t{1} << 61) || local > (std::int64_t{1} << 61)) continue;
         const LocalResolution got = resolve_local(zone, local);
+        // The shortcut for readings far from every transition answers as the walk does.
+        const LocalResolution walked = plain_resolve_local(zone, local);
+        FUZZ_CHECK(got.kind == walked.kind && got.earlier == walked.earlier && got.later == walked.later);
         if (got.kind == LocalKind::Skipped) {
             const ZoneTransition& jump = got.transition;
             FUZZ_CHECK(jump.instant + jump.offset_before <= local && local < jump.instant + jump.offset_after);
@@ -143,7 +146,19 @@ void fuzz_tzif(std::string_view bytes) {
         FUZZ_CHECK(parsed.has_value());
         rule = *parsed;
     }
-    const ZoneView zone{transitions, transition_types, types, abbreviations, rule ? &*rule : nullptr};
+    // The index of the transitions, as the module builds it: its counts are
+    // the binary search's, and every query below goes through it.
+    const IndexPlan plan = plan_index(transitions);
+    std::vector<std::uint16_t> counts_of_stretches(plan.counts);
+    if (plan.counts > 0) build_index(transitions, plan, counts_of_stretches);
+    const TransitionIndex index{plan.origin, counts_of_stretches};
+    for (const std::int64_t number : numbers_of(bytes, 4)) {
+        const std::int64_t t =
+            transitions.empty() ? number
+                                : transitions[static_cast<std::uint64_t>(number) % transitions.size()] + number % 3 - 1;
+        FUZZ_CHECK(indexed_transitions_until(transitions, index, t) == tz::impl::transitions_until(transitions, t));
+    }
+    const ZoneView zone{transitions, transition_types, types, abbreviations, rule ? &*rule : nullptr, index};
     check_zone(zone, offsets_of(types, zone.rule), bytes);
 }
 

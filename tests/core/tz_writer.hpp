@@ -117,6 +117,8 @@ struct DecodedZone {
     std::vector<char> abbreviations;
     tz::PosixRule rule{};
     bool has_rule = false;
+    tz::IndexPlan plan{0, 0};
+    std::vector<std::uint16_t> index;
 
     explicit DecodedZone(std::string data) : bytes(std::move(data)) {
         const auto read = tz::read_tzif_layout(bytes);
@@ -131,12 +133,23 @@ struct DecodedZone {
             rule = *tz::parse_posix_rule(layout.footer);
             has_rule = true;
         }
+        // The index of the transitions, as the module builds it.
+        plan = tz::plan_index(transitions);
+        index.resize(plan.counts);
+        if (plan.counts > 0) tz::build_index(transitions, plan, index);
     }
     DecodedZone(const DecodedZone&) = delete;
 
     bool valid() const { return !types.empty(); }
-    tz::ZoneView view() const {
-        return {transitions, transition_types, types, abbreviations, has_rule ? &rule : nullptr};
+    // With the index, as the module queries it; `indexed` false: the plain
+    // binary search alone.
+    tz::ZoneView view(bool indexed = true) const {
+        return {transitions,
+                transition_types,
+                types,
+                abbreviations,
+                has_rule ? &rule : nullptr,
+                indexed ? tz::TransitionIndex{plan.origin, index} : tz::TransitionIndex{}};
     }
 };
 

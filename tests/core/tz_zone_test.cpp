@@ -484,12 +484,56 @@ TEST_P(ZoneAgrees, ReadingsMapBackToThemselves) {
     }
 }
 
+// The accelerators against the plain code: the index's counts against the
+// binary search, at every transition, a second either side, and random
+// instants over the whole 64-bit range and around the table; the answer for
+// readings far from every transition against the plain walk.
+TEST_P(ZoneAgrees, AcceleratorsAnswerAsThePlainCode) {
+    const DecodedZone zone(write_tzif(GetParam().zone()));
+    const ZoneView indexed = zone.view(), plain = zone.view(false);
+    std::vector<std::int64_t> instants = {INT64_MIN, INT64_MAX, 0, zone.plan.origin - 1, zone.plan.origin};
+    for (const std::int64_t t : zone.transitions) instants.insert(instants.end(), {t - 1, t, t + 1, t + 86400});
+    std::mt19937_64 random(42);
+    const std::int64_t low = zone.transitions.empty() ? 0 : zone.transitions.front();
+    const std::int64_t high = zone.transitions.empty() ? 0 : zone.transitions.back();
+    for (int i = 0; i < 2000; ++i) {
+        instants.push_back(static_cast<std::int64_t>(random()));
+        if (high > low)
+            instants.push_back(low + static_cast<std::int64_t>(random() % static_cast<std::uint64_t>(high - low)));
+    }
+    for (const std::int64_t t : instants) {
+        ASSERT_EQ(indexed_transitions_until(indexed.transitions, indexed.index, t),
+                  tz::impl::transitions_until(plain.transitions, t))
+            << GetParam().name << " " << t;
+        const std::int64_t local = std::clamp<std::int64_t>(t, -(std::int64_t{1} << 61), std::int64_t{1} << 61);
+        if (const auto far = resolve_far_from_transitions(indexed, local)) {
+            const LocalResolution walked = plain_resolve_local(plain, local);
+            EXPECT_EQ(far->kind, walked.kind) << GetParam().name << " " << local;
+            EXPECT_EQ(far->earlier, walked.earlier) << GetParam().name << " " << local;
+        }
+    }
+}
+
+// Stretches that hold many transitions, and a first transition far in the
+// past that the index leaves out.
+TzifSpec crowded() {
+    TzifSpec spec;
+    spec.transitions = {-(std::int64_t{1} << 59)};
+    for (std::int64_t t = 1000000000; t < 1000000000 + 300 * 7919; t += 7919) spec.transitions.push_back(t);
+    spec.transition_types.assign(spec.transitions.size(), 1);
+    for (std::size_t i = 0; i < spec.transition_types.size(); i += 2) spec.transition_types[i] = 0;
+    spec.types = {{0, false, 0}, {hour, false, 4}};
+    spec.abbreviations = std::string("AAA\0BBB\0", 8);
+    return spec;
+}
+
 INSTANTIATE_TEST_SUITE_P(Zones, ZoneAgrees,
                          testing::Values(NamedZone{"paris_like", paris_like}, NamedZone{"samoa_like", samoa_like},
                                          NamedZone{"back_to_back", back_to_back}, NamedZone{"dst_first", dst_first},
                                          NamedZone{"rule_only", rule_only}, NamedZone{"sydney_like", sydney_like},
                                          NamedZone{"all_year_dst", all_year_dst}, NamedZone{"far_table", far_table},
                                          NamedZone{"name_only_rule", name_only_rule}, NamedZone{"far_east", far_east},
-                                         NamedZone{"flicker", flicker}, NamedZone{"last_second", last_second}));
+                                         NamedZone{"flicker", flicker}, NamedZone{"last_second", last_second},
+                                         NamedZone{"crowded", crowded}));
 
 }  // namespace

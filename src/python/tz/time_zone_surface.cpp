@@ -23,7 +23,7 @@ namespace {
 constexpr Failure invalid_local{"Invalid local datetime: {}"};
 
 UtcOffset offset_at(ZoneRef zone, DateTime instant) noexcept {
-    return {tz::type_at(view_of(zone), whole_seconds(instant)).utc_offset};
+    return {tz::offset_at(view_of(zone), whole_seconds(instant)).utc_offset};
 }
 
 PyObject* abbreviation_at(ZoneRef zone, DateTime instant) noexcept {
@@ -31,7 +31,7 @@ PyObject* abbreviation_at(ZoneRef zone, DateTime instant) noexcept {
 }
 
 bool is_dst_at(ZoneRef zone, DateTime instant) noexcept {
-    return tz::type_at(view_of(zone), whole_seconds(instant)).is_dst;
+    return tz::offset_at(view_of(zone), whole_seconds(instant)).is_dst;
 }
 
 OffsetDateTime at(ZoneRef zone, DateTime instant) noexcept { return {instant, offset_at(zone, instant)}; }
@@ -92,6 +92,10 @@ PyObject* resolve(ZoneRef zone, Date date, Time time, Disambiguation choice) noe
     }
     const Result<DateTime> utc = from_unix_parts(instant, static_cast<std::int32_t>(time.nanosecond));
     if (!utc) return raise_failure(invalid_local, utc.error());
+    // A reading that happens once is at the offset it was read with.
+    if (found.kind == tz::LocalKind::Unique) {
+        return to_python(OffsetDateTime{*utc, UtcOffset{static_cast<std::int32_t>(local - instant)}});
+    }
     return to_python(at(zone, *utc));
 }
 

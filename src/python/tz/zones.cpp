@@ -50,6 +50,7 @@ void free_zone(ZoneObject* zone) noexcept {
     Py_XDECREF(zone->key);
     Py_XDECREF(zone->data);
     PyMem_Free(zone->tables);
+    PyMem_Free(zone->index);
     PyMem_Free(zone);
 }
 
@@ -80,7 +81,7 @@ PyObject* new_time_zone(PyObject* data, PyObject* key) noexcept {
 
     auto* raw = static_cast<ZoneObject*>(PyMem_Malloc(sizeof(ZoneObject)));
     if (raw == nullptr) return PyErr_NoMemory();
-    *raw = ZoneObject{{}, {}, Py_NewRef(key), Py_NewRef(data), nullptr, 0, nullptr, nullptr};
+    *raw = ZoneObject{{}, {}, Py_NewRef(key), Py_NewRef(data), nullptr, 0, nullptr, nullptr, nullptr};
     ZoneUnderConstruction zone(raw);
 
     const tz::TzifCounts& counts = layout->counts;
@@ -95,6 +96,16 @@ PyObject* new_time_zone(PyObject* data, PyObject* key) noexcept {
         {tables + at.abbreviations, counts.characters},
     };
     tz::decode_tzif(bytes, *layout, spans);
+    // The index of the transitions (where they are worth one), a block of its own.
+    const tz::IndexPlan plan = tz::plan_index(spans.transitions);
+    std::span<std::uint16_t> index;
+    if (plan.counts > 0) {
+        auto* counts_block = static_cast<std::uint16_t*>(PyMem_Malloc(plan.counts * sizeof(std::uint16_t)));
+        if (counts_block == nullptr) return PyErr_NoMemory();
+        zone.get()->index = counts_block;
+        index = {counts_block, plan.counts};
+        tz::build_index(spans.transitions, plan, index);
+    }
     const bool has_rule = !layout->footer.empty();
     if (has_rule) {
         // read_tzif_layout has read the rule already; it cannot fail here.
@@ -103,6 +114,7 @@ PyObject* new_time_zone(PyObject* data, PyObject* key) noexcept {
         zone.get()->rule = *rule;
     }
     zone.get()->view = tz::view_of(spans, has_rule ? &zone.get()->rule : nullptr);
+    zone.get()->view.index = {plan.origin, index};
 
     // One str per place in the characters where a type's abbreviation
     // starts, and the rule's two names.

@@ -26,8 +26,9 @@ struct ZoneObject {
     // characters, then the rule's standard and daylight saving names.
     PyObject** abbreviations;
     std::size_t abbreviation_count;
-    void* tables;    // one block for every table of `view`
-    PyObject* self;  // the TimeZone that owns the zone (no reference: it is the owner)
+    void* tables;          // one block for every table of `view`
+    std::uint16_t* index;  // the index of its transitions, or null
+    PyObject* self;        // the TimeZone that owns the zone (no reference: it is the owner)
 };
 
 inline const ZoneObject& zone_of(PyObject* time_zone) noexcept { return *value_of<ZoneRef>(time_zone).zone; }

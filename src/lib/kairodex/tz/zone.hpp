@@ -20,7 +20,9 @@
 #include <string_view>
 
 #include "kairodex/datetime.hpp"
+#include "kairodex/fast/fence.hpp"
 #include "kairodex/tz/rule_years.hpp"
+#include "kairodex/tz/transition_index.hpp"
 #include "kairodex/tz/tzif.hpp"
 #include "kairodex/utc_offset.hpp"
 
@@ -32,6 +34,7 @@ struct ZoneView {
     std::span<const LocalTimeType> types;            // at least one; type 0 holds before the first transition
     std::span<const char> abbreviations;             // each type's abbreviation ends with a NUL in here
     const PosixRule* rule = nullptr;                 // from the last transition on, or null
+    TransitionIndex index = {};                      // of the transitions, or none
 };
 
 constexpr ZoneView view_of(const ZoneTables& tables, const PosixRule* rule) noexcept {
@@ -75,19 +78,11 @@ struct LocalResolution {
 
 namespace impl {
 
-// How many transitions lie at or before `t`. Each step halves the range by a
-// comparison that feeds a conditional move rather than a branch, so a lookup
-// costs the same few cycles whichever way the comparisons go.
-constexpr std::size_t transitions_until(std::span<const std::int64_t> transitions, std::int64_t t) noexcept {
-    if (transitions.empty()) return 0;
-    const std::int64_t* base = transitions.data();
-    std::size_t length = transitions.size();
-    while (length > 1) {
-        const std::size_t half = length / 2;
-        base = base[half] <= t ? base + half : base;
-        length -= half;
-    }
-    return static_cast<std::size_t>(base - transitions.data()) + (*base <= t);
+// How many of the zone's transitions lie at or before `t`: by its index where
+// it has one (an accelerator), else by the binary search that defines it.
+constexpr std::size_t transitions_until(const ZoneView& zone, std::int64_t t) noexcept {
+    return fast::enabled ? indexed_transitions_until(zone.transitions, zone.index, t)
+                         : transitions_until(zone.transitions, t);
 }
 
 constexpr LocalType rule_type(const PosixRule& rule, std::int64_t t) noexcept {
@@ -125,7 +120,7 @@ constexpr ZoneTransition rule_transition(const PosixRule& rule, DstChange change
 // previous_transition keep to kairodex's.
 constexpr std::optional<ZoneTransition> next_change(const ZoneView& zone, std::int64_t after) noexcept {
     const std::size_t count = zone.transitions.size();
-    for (std::size_t i = transitions_until(zone.transitions, after); i < count; ++i) {
+    for (std::size_t i = transitions_until(zone, after); i < count; ++i) {
         const std::int32_t before = offset_before(zone, i), from = offset_from(zone, i);
         if (before != from) return ZoneTransition{zone.transitions[i], before, from};
     }
@@ -147,7 +142,7 @@ constexpr std::optional<ZoneTransition> previous_change(const ZoneView& zone, st
             return rule_transition(*zone.rule, *change);
         }
     }
-    for (std::size_t i = before == INT64_MIN ? 0 : transitions_until(zone.transitions, before - 1); i > 0; --i) {
+    for (std::size_t i = before == INT64_MIN ? 0 : transitions_until(zone, before - 1); i > 0; --i) {
         const std::int32_t offset_then = offset_before(zone, i - 1), from = offset_from(zone, i - 1);
         if (offset_then != from) return ZoneTransition{zone.transitions[i - 1], offset_then, from};
     }
@@ -169,9 +164,26 @@ constexpr std::int64_t reading_limit = std::int64_t{1} << 62;
 // table's types up to the last transition, and from it on the rule's, or
 // without a rule the last transition's type.
 constexpr LocalType type_at(const ZoneView& zone, std::int64_t unix_seconds) noexcept {
-    const std::size_t count = impl::transitions_until(zone.transitions, unix_seconds);
+    const std::size_t count = impl::transitions_until(zone, unix_seconds);
     if (zone.rule != nullptr && count == zone.transitions.size()) return impl::rule_type(*zone.rule, unix_seconds);
     return impl::table_type(zone, zone.types[count == 0 ? 0 : zone.transition_types[count - 1]]);
+}
+
+// The offset and the daylight saving flag of type_at, without its
+// abbreviation (whose length it would have to count).
+struct OffsetAt {
+    std::int32_t utc_offset;
+    bool is_dst;
+};
+
+constexpr OffsetAt offset_at(const ZoneView& zone, std::int64_t unix_seconds) noexcept {
+    const std::size_t count = impl::transitions_until(zone, unix_seconds);
+    if (zone.rule != nullptr && count == zone.transitions.size()) {
+        const bool dst = rule_is_dst(*zone.rule, unix_seconds);
+        return {dst ? zone.rule->dst_offset : zone.rule->std_offset, dst};
+    }
+    const LocalTimeType& type = zone.types[count == 0 ? 0 : zone.transition_types[count - 1]];
+    return {type.utc_offset, type.is_dst};
 }
 
 // The first transition strictly after `after`, through the rule's years up to
@@ -202,11 +214,11 @@ constexpr std::optional<ZoneTransition> previous_transition(const ZoneView& zone
 // instant + offset_before <= local to ones that start at instant +
 // offset_after > local: the first such change is the transition that skips
 // it. Readings beyond reading_limit are taken as at it.
-constexpr LocalResolution resolve_local(const ZoneView& zone, std::int64_t local_seconds) noexcept {
+constexpr LocalResolution plain_resolve_local(const ZoneView& zone, std::int64_t local_seconds) noexcept {
     const std::int64_t local = std::clamp(local_seconds, -impl::reading_limit, impl::reading_limit);
     const std::int64_t window_end = local + max_offset_seconds;
     std::int64_t from = local - max_offset_seconds;
-    std::int32_t offset = type_at(zone, from).utc_offset;
+    std::int32_t offset = offset_at(zone, from).utc_offset;
     LocalResolution result{LocalKind::Skipped, 0, 0, {}};
     int held = 0;
     std::optional<ZoneTransition> skip;
@@ -236,6 +248,29 @@ constexpr LocalResolution resolve_local(const ZoneView& zone, std::int64_t local
     result.earlier = local - result.transition.offset_after;
     result.later = local - result.transition.offset_before;
     return result;
+}
+
+// An accelerator for nearly every reading: one that lies more than a day from
+// every transition of the table is read with the offset of its stretch, the
+// one instant there is (offsets lie within a day, so only the stretch around
+// the reading can hold it). Two counts of transitions decide it; a reading
+// near a transition, or past the table where the rule decides, is left to
+// plain_resolve_local.
+constexpr std::optional<LocalResolution> resolve_far_from_transitions(const ZoneView& zone,
+                                                                      std::int64_t local) noexcept {
+    if (local < -impl::reading_limit || local > impl::reading_limit) return std::nullopt;
+    const std::size_t before = impl::transitions_until(zone, local - max_offset_seconds);
+    if (before != impl::transitions_until(zone, local + max_offset_seconds)) return std::nullopt;
+    if (zone.rule != nullptr && before == zone.transitions.size()) return std::nullopt;
+    const std::int64_t instant = local - zone.types[before == 0 ? 0 : zone.transition_types[before - 1]].utc_offset;
+    return LocalResolution{LocalKind::Unique, instant, instant, {}};
+}
+
+constexpr LocalResolution resolve_local(const ZoneView& zone, std::int64_t local_seconds) noexcept {
+    if constexpr (fast::enabled) {
+        if (const std::optional<LocalResolution> far = resolve_far_from_transitions(zone, local_seconds)) return *far;
+    }
+    return plain_resolve_local(zone, local_seconds);
 }
 
 }  // namespace kairodex::tz
