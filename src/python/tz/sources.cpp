@@ -257,8 +257,8 @@ PyObject* zone_of_rule(PyObject* rule, PyObject* key) noexcept {
 }  // namespace
 
 PyObject* local_zone() noexcept {
-    const Owned environ = attribute_of_module("os", "environ");
-    Owned setting{environ ? PyObject_CallMethod(environ.get(), "get", "s", "TZ") : nullptr};
+    const Owned environment = attribute_of_module("os", "environ");
+    Owned setting{environment ? PyObject_CallMethod(environment.get(), "get", "s", "TZ") : nullptr};
     if (!setting) return nullptr;
     if (setting.get() != Py_None && PyUnicode_Check(setting.get()) && PyUnicode_GetLength(setting.get()) > 0) {
         // "TZ=:Europe/Paris" is the same as "TZ=Europe/Paris".
