@@ -6,4 +6,4 @@
 # frame (references, failed allocations, threads, embedding) are left to it.
 env_about="g++ with the core's fast paths turned off (KAIRODEX_FAST=OFF): the plain core under the core and value tests"
 env_cmake_args=(-DKAIRODEX_FAST=OFF)
-env_pytest_args=(-m "not frame")
+env_pytest_args=(-m "not frame" --zone-keys=60)

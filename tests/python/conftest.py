@@ -135,6 +135,11 @@ FRAME_SUITES = {"test_nomemory", "test_leaks", "test_refleaks", "test_threads", 
                 "test_stubs", "test_bench_compare"}
 
 
+def pytest_addoption(parser):
+    parser.addoption("--zone-keys", type=int, default=0, metavar="N",
+                     help="compare kairodex_tz with zoneinfo on an even sample of N keys (default: every key)")
+
+
 def pytest_configure(config):
     config.addinivalue_line("markers", "frame: a suite of the module's frame rather than of its values")
 
