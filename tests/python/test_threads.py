@@ -14,6 +14,12 @@ import time
 import pytest
 from kairodex import Date, DateTime, Duration, OffsetDateTime, Time, UtcOffset
 
+try:
+    import kairodex_tz
+    from tzif_data import PARIS
+except ImportError:  # a build without the companion modules
+    kairodex_tz = None
+
 THREADS = 6
 SECONDS = 1.5
 # Instants at least a day inside the range, so every offset has a local reading.
@@ -34,6 +40,18 @@ def make_cases(count=200):
 # Values that every thread reads at once.
 SHARED = [DateTime.from_unix_timestamp(secs, nanos) for secs, nanos, _ in make_cases(16)]
 SHARED_SPAN = Duration.nanoseconds(-123456789)
+# A time zone that every thread asks at once.
+ZONE = kairodex_tz.TimeZone.from_tzif(PARIS, key="Test/Paris") if kairodex_tz else None
+
+
+def zone_work(value, date, time_of_day):
+    """What the shared zone answers about the value and its reading."""
+    if ZONE is None:
+        return None
+    following = ZONE.next_transition(value)
+    return (str(ZONE.at(value)), ZONE.abbreviation_at(value), ZONE.is_dst_at(value),
+            str(ZONE.resolve(date, time_of_day, "later")), str(following) if following else None,
+            str(kairodex_tz.TimeZone.from_tzif(PARIS).offset_at(value)))
 
 
 def work(secs, nanos, offset_seconds):
@@ -62,6 +80,7 @@ def work(secs, nanos, offset_seconds):
         text, repr(shown), hash(parsed), parsed.unix_timestamp_nanos(), parsed <= shown, parsed == shown,
         str(shown.to_local()),
         span.total_nanos(), str(-span), hash(span + span), refused, shared,
+        zone_work(value, date, time_of_day),
     )
 
 
@@ -99,6 +118,29 @@ def test_threads_agree_with_the_main_thread():
     assert errors == []
     assert mismatches == []
     assert min(rounds) > 0
+
+
+@pytest.mark.skipif(kairodex_tz is None, reason="kairodex_tz is not built")
+def test_threads_share_one_iteration_of_transitions():
+    # One iterator moved on by every thread at once: each transition is given
+    # to exactly one of them, in the order of the transitions.
+    shared = ZONE.transitions(DateTime.parse("2024-01-01T00:00:00Z"), DateTime.parse("2424-01-01T00:00:00Z"))
+    barrier = threading.Barrier(THREADS)
+    taken = [[] for _ in range(THREADS)]
+
+    def run(index):
+        barrier.wait()
+        taken[index].extend(t.instant.unix_timestamp() for t in shared)
+
+    threads = [threading.Thread(target=run, args=(i,)) for i in range(THREADS)]
+    for thread in threads:
+        thread.start()
+    for thread in threads:
+        thread.join()
+    expected = [t.instant.unix_timestamp() for t in ZONE.transitions(DateTime.parse("2024-01-01T00:00:00Z"),
+                                                                         DateTime.parse("2424-01-01T00:00:00Z"))]
+    assert sorted(t for part in taken for t in part) == expected and len(expected) == 800
+    assert all(part == sorted(part) for part in taken)
 
 
 IMPORT_RACE = """
