@@ -43,6 +43,15 @@ try:
     import _kairodex_floor as floor
 except ImportError:
     floor = None
+try:
+    import zoneinfo
+
+    import kairodex_tz
+    ZONE_KEY = "America/New_York"
+    zoneinfo.ZoneInfo(ZONE_KEY)
+    kairodex_tz.TimeZone(ZONE_KEY)
+except (ImportError, KeyError):  # no time zone database: the zone rows drop out
+    kairodex_tz = None
 
 UTC = dt.timezone.utc
 PLUS_TWO = dt.timezone(dt.timedelta(hours=2))
@@ -127,6 +136,14 @@ def floor_values(ns):
 
 if floor is not None:
     NAMESPACE.update(floor_values(NAMESPACE))
+    NAMESPACE["fo"] = floor.Value40.from_int(NAMESPACE["o"].unix_timestamp())
+if kairodex_tz is not None:
+    NAMESPACE.update(
+        tz=kairodex_tz.TimeZone(ZONE_KEY),
+        zi=zoneinfo.ZoneInfo(ZONE_KEY),
+        # A wall-clock reading in the zone, as a ready aware datetime for zoneinfo.
+        pready=dt.datetime(2024, 6, 1, 8, 30, 45, 123456, tzinfo=zoneinfo.ZoneInfo(ZONE_KEY)),
+    )
 if pendulum is not None:
     NAMESPACE.update(
         pnd=pendulum.date(2024, 6, 1),
@@ -178,6 +195,19 @@ ROWS = [
     ("DateTime.date", "x.date", "fx.inner", "px.date()", None, "pnx.date()"),
     ("Duration +", "dur + dur", "fdur + fdur", "pdur + pdur", None, "pndur + pndur"),
 ]
+
+# The time zone rows (kairodex_tz against zoneinfo, in America/New_York):
+# an instant at the zone's offset, the instant of a wall-clock reading, and
+# the offset at an instant against zoneinfo's on a ready aware datetime.
+ZONE_ROWS = [
+    ("TimeZone.at", "tz.at(x)", "fo.from_instance(fx)", "px.astimezone(zi)", None, None),
+    ("TimeZone.resolve", "tz.resolve(d, t)", "fo.from_pair(fd, ft)",
+     "datetime(2024, 6, 1, 12, 30, 45, 123456, tzinfo=zi).utcoffset()",
+     None, None),
+    ("TimeZone.offset_at", "tz.offset_at(x)", "fd.from_instance(fx)", "zi.utcoffset(pready)", None, None),
+]
+if kairodex_tz is not None:
+    ROWS += ZONE_ROWS
 
 FLOORS = [
     ("floor: method, no arguments", "five.bit_count()"),

@@ -181,6 +181,28 @@ struct Entries {
         return make<C>(sum(key_of<C>(self), other));
     }
 
+    // value.from_instance(other): `other` a Value32 (an instant's size), a new
+    // instance of this class, as a time zone's offset_at and at make a
+    // UtcOffset and an OffsetDateTime of a DateTime.
+    static PyObject* from_instance(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                   PyObject* kwnames) noexcept {
+        std::int64_t other = 0;
+        if (!bind("from_instance", nargs, kwnames, 1, 1) || !to_instance_key<value32>(args[0], other)) return nullptr;
+        return make<C>(sum(key_of<C>(self), other));
+    }
+
+    // value.from_pair(a, b): two Value24 (a date's and a time's size), a new
+    // instance of this class, as a time zone's resolve makes an
+    // OffsetDateTime of a Date and a Time.
+    static PyObject* from_pair(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
+        std::int64_t a = 0, b = 0;
+        if (!bind("from_pair", nargs, kwnames, 2, 2) || !to_instance_key<value24>(args[0], a) ||
+            !to_instance_key<value24>(args[1], b)) {
+            return nullptr;
+        }
+        return make<C>(sum(key_of<C>(self), sum(a, b)));
+    }
+
     // value.kept(): one of the seven kept objects, borrowed and given a reference.
     static PyObject* kept(PyObject* self, PyObject*) noexcept {
         return Py_NewRef(kept_objects[static_cast<std::uint64_t>(key_of<C>(self)) % 7]);
@@ -240,6 +262,8 @@ struct Entries {
         {"from_int", as_method(from_int), fast_call | METH_CLASS, nullptr},
         {"with_int", as_method(with_int), fast_call, nullptr},
         {"with_instance", as_method(with_instance), fast_call, nullptr},
+        {"from_instance", as_method(from_instance), fast_call, nullptr},
+        {"from_pair", as_method(from_pair), fast_call, nullptr},
         {"kept", as_method(kept), METH_NOARGS, nullptr},
         {"number", as_method(number), METH_NOARGS, nullptr},
         {"truth", as_method(truth), METH_NOARGS, nullptr},
