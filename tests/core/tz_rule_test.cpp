@@ -139,6 +139,7 @@ INSTANTIATE_TEST_SUITE_P(
                     RefusedRule{"CET-1CEST,M3.0.0,M10.5.0", ZoneDataError::RuleDate},
                     RefusedRule{"CET-1CEST,M3.5.7,M10.5.0", ZoneDataError::RuleDate},
                     RefusedRule{"CET-1CEST,M3.5,M10.5.0", ZoneDataError::RuleDate},
+                    RefusedRule{"CET-1CEST,M3.05.0,M10.5.0", ZoneDataError::RuleDate},
                     RefusedRule{"CET-1CEST,J0,M10.5.0", ZoneDataError::RuleDate},
                     RefusedRule{"CET-1CEST,J366,M10.5.0", ZoneDataError::RuleDate},
                     RefusedRule{"CET-1CEST,366,M10.5.0", ZoneDataError::RuleDate},

@@ -22,22 +22,22 @@ namespace {
 // daylight saving time, and an abbreviation that is the tail of another
 // ("EST" within "CEST"). Version 2 files add times beyond 32 bits when their
 // version 1 data is slim.
-TzifSpec sample(char version, bool wide = false) {
-    TzifSpec spec;
-    spec.version = version;
-    spec.transitions = {-2147483648LL, -1, 0, 1000000000, 2147483647};
-    spec.transition_types = {1, 2, 1, 3, 2};
-    spec.types = {{561, false, 0}, {3600, false, 4}, {7200, true, 8}, {-18000, false, 9}};
-    spec.abbreviations = std::string("LMT\0CET\0CEST\0", 13);
+TzifContents sample(char version, bool wide = false) {
+    TzifContents contents;
+    contents.version = version;
+    contents.transitions = {-2147483648LL, -1, 0, 1000000000, 2147483647};
+    contents.transition_types = {1, 2, 1, 3, 2};
+    contents.types = {{561, false, 0}, {3600, false, 4}, {7200, true, 8}, {-18000, false, 9}};
+    contents.abbreviations = std::string("LMT\0CET\0CEST\0", 13);
     if (wide) {
-        spec.transitions.insert(spec.transitions.begin(), -(std::int64_t{1} << 59));
-        spec.transitions.push_back(std::int64_t{1} << 40);
-        spec.transition_types.insert(spec.transition_types.begin(), 3);
-        spec.transition_types.push_back(1);
-        spec.slim_version_1 = true;
+        contents.transitions.insert(contents.transitions.begin(), -(std::int64_t{1} << 59));
+        contents.transitions.push_back(std::int64_t{1} << 40);
+        contents.transition_types.insert(contents.transition_types.begin(), 3);
+        contents.transition_types.push_back(1);
+        contents.slim_version_1 = true;
     }
-    if (version != '\0') spec.footer = "CET-1CEST,M3.5.0,M10.5.0/3";
-    return spec;
+    if (version != '\0') contents.footer = "CET-1CEST,M3.5.0,M10.5.0/3";
+    return contents;
 }
 
 struct Shape {
@@ -51,19 +51,19 @@ class TzifReadsBack : public testing::TestWithParam<Shape> {};
 
 TEST_P(TzifReadsBack, TheTablesWritten) {
     const Shape& shape = GetParam();
-    TzifSpec spec = sample(shape.version, shape.wide);
-    spec.leap_seconds = shape.leap_seconds;
-    spec.indicators = shape.indicators;
-    const DecodedZone zone(write_tzif(spec));
+    TzifContents contents = sample(shape.version, shape.wide);
+    contents.leap_seconds = shape.leap_seconds;
+    contents.indicators = shape.indicators;
+    const DecodedZone zone(write_tzif(contents));
     ASSERT_TRUE(zone.valid());
     EXPECT_EQ(zone.layout.version, shape.version == '\0' ? 1 : shape.version - '0');
     EXPECT_EQ(zone.layout.time_size, shape.version == '\0' ? 4 : 8);
-    EXPECT_EQ(zone.layout.footer, spec.footer);
+    EXPECT_EQ(zone.layout.footer, contents.footer);
     EXPECT_EQ(zone.layout.counts.leap_seconds, shape.leap_seconds);
-    EXPECT_EQ(zone.transitions, spec.transitions);
-    EXPECT_EQ(zone.transition_types, spec.transition_types);
-    EXPECT_EQ(zone.types, spec.types);
-    EXPECT_EQ(std::string(zone.abbreviations.begin(), zone.abbreviations.end()), spec.abbreviations);
+    EXPECT_EQ(zone.transitions, contents.transitions);
+    EXPECT_EQ(zone.transition_types, contents.transition_types);
+    EXPECT_EQ(zone.types, contents.types);
+    EXPECT_EQ(std::string(zone.abbreviations.begin(), zone.abbreviations.end()), contents.abbreviations);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -79,11 +79,11 @@ INSTANTIATE_TEST_SUITE_P(
 // tables.
 TEST(TzifLayout, EveryCutIsRefused) {
     for (const char version : {'\0', '2', '4'}) {
-        TzifSpec spec = sample(version);
-        spec.leap_seconds = 1;
-        spec.indicators = true;
-        const std::string bytes = write_tzif(spec);
-        const std::size_t footer = version == '\0' ? bytes.size() : bytes.size() - spec.footer.size() - 2;
+        TzifContents contents = sample(version);
+        contents.leap_seconds = 1;
+        contents.indicators = true;
+        const std::string bytes = write_tzif(contents);
+        const std::size_t footer = version == '\0' ? bytes.size() : bytes.size() - contents.footer.size() - 2;
         for (std::size_t size = 0; size < bytes.size(); ++size) {
             const std::string cut = bytes.substr(0, size);
             const auto layout = read_tzif_layout(cut);
@@ -101,7 +101,7 @@ TEST(TzifLayout, EveryCutIsRefused) {
 struct Damage {
     const char* what;
     char version;
-    void (*spoil_spec)(TzifSpec&);
+    void (*spoil_contents)(TzifContents&);
     void (*spoil_bytes)(TzifFile&);
     ZoneDataError error;
 };
@@ -110,9 +110,9 @@ class TzifRefuses : public testing::TestWithParam<Damage> {};
 
 TEST_P(TzifRefuses, WithItsError) {
     const Damage& damage = GetParam();
-    TzifSpec spec = sample(damage.version);
-    if (damage.spoil_spec) damage.spoil_spec(spec);
-    TzifFile file = write_tzif_file(spec);
+    TzifContents contents = sample(damage.version);
+    if (damage.spoil_contents) damage.spoil_contents(contents);
+    TzifFile file = write_tzif_file(contents);
     if (damage.spoil_bytes) damage.spoil_bytes(file);
     const auto layout = read_tzif_layout(file.bytes);
     ASSERT_FALSE(layout) << damage.what;
@@ -142,13 +142,13 @@ INSTANTIATE_TEST_SUITE_P(
         Damage{"second version", '2', nullptr, [](TzifFile& f) { f.bytes[f.second_header + 4] = '3'; },
                ZoneDataError::SecondHeader},
         Damage{"no types", '2',
-               [](TzifSpec& s) {
+               [](TzifContents& s) {
                    s.types.clear();
                    s.transitions.clear();
                    s.transition_types.clear();
                },
                nullptr, ZoneDataError::NoLocalTimeTypes},
-        Damage{"no characters", '2', [](TzifSpec& s) { s.abbreviations.clear(); }, nullptr,
+        Damage{"no characters", '2', [](TzifContents& s) { s.abbreviations.clear(); }, nullptr,
                ZoneDataError::NoAbbreviations},
         Damage{"isutcnt 1 of 4", '2', nullptr, [](TzifFile& f) { set_count(f, f.second_header, 0, 1); },
                ZoneDataError::IndicatorCount},
@@ -162,51 +162,52 @@ INSTANTIATE_TEST_SUITE_P(
                ZoneDataError::Truncated},
         Damage{"version 1 typecnt past the data", '2', nullptr, [](TzifFile& f) { set_count(f, 0, 4, 0x10000000); },
                ZoneDataError::Truncated},
-        Damage{"type index = typecnt", '2', [](TzifSpec& s) { s.transition_types[2] = 4; }, nullptr,
+        Damage{"type index = typecnt", '2', [](TzifContents& s) { s.transition_types[2] = 4; }, nullptr,
                ZoneDataError::TransitionType},
-        Damage{"type index 255", '4', [](TzifSpec& s) { s.transition_types[4] = 255; }, nullptr,
+        Damage{"type index 255", '4', [](TzifContents& s) { s.transition_types[4] = 255; }, nullptr,
                ZoneDataError::TransitionType},
-        Damage{"equal transitions", '2', [](TzifSpec& s) { s.transitions[2] = s.transitions[1]; }, nullptr,
+        Damage{"equal transitions", '2', [](TzifContents& s) { s.transitions[2] = s.transitions[1]; }, nullptr,
                ZoneDataError::TransitionOrder},
-        Damage{"descending transitions", '2', [](TzifSpec& s) { s.transitions[4] = 5; }, nullptr,
+        Damage{"descending transitions", '2', [](TzifContents& s) { s.transitions[4] = 5; }, nullptr,
                ZoneDataError::TransitionOrder},
-        Damage{"offset 86401", '2', [](TzifSpec& s) { s.types[2].utc_offset = 86401; }, nullptr,
+        Damage{"offset 86401", '2', [](TzifContents& s) { s.types[2].utc_offset = 86401; }, nullptr,
                ZoneDataError::OffsetRange},
-        Damage{"offset -2^31", '2', [](TzifSpec& s) { s.types[0].utc_offset = INT32_MIN; }, nullptr,
+        Damage{"offset -2^31", '2', [](TzifContents& s) { s.types[0].utc_offset = INT32_MIN; }, nullptr,
                ZoneDataError::OffsetRange},
         Damage{"isdst 2", '2', nullptr, [](TzifFile& f) { f.bytes[f.second_header + types_at + 6 + 4] = 2; },
                ZoneDataError::DstFlag},
-        Damage{"abbreviation index = charcnt", '2', [](TzifSpec& s) { s.types[3].abbreviation = 13; }, nullptr,
+        Damage{"abbreviation index = charcnt", '2', [](TzifContents& s) { s.types[3].abbreviation = 13; }, nullptr,
                ZoneDataError::AbbreviationIndex},
-        Damage{"abbreviation without its NUL", '2', [](TzifSpec& s) { s.abbreviations.pop_back(); }, nullptr,
+        Damage{"abbreviation without its NUL", '2', [](TzifContents& s) { s.abbreviations.pop_back(); }, nullptr,
                ZoneDataError::AbbreviationEnd},
         Damage{"no footer", '2', nullptr, [](TzifFile& f) { f.bytes.resize(f.bytes.size() - 28); },
                ZoneDataError::FooterStart},
         Damage{"footer opened by a space", '2', nullptr, [](TzifFile& f) { f.bytes[f.bytes.size() - 28] = ' '; },
                ZoneDataError::FooterStart},
         Damage{"footer not closed", '3', nullptr, [](TzifFile& f) { f.bytes.pop_back(); }, ZoneDataError::FooterEnd},
-        Damage{"footer without dates", '2', [](TzifSpec& s) { s.footer = "CET-1CEST"; }, nullptr,
+        Damage{"footer without dates", '2', [](TzifContents& s) { s.footer = "CET-1CEST"; }, nullptr,
                ZoneDataError::RuleWithoutDates},
-        Damage{"footer without offset", '2', [](TzifSpec& s) { s.footer = "CET"; }, nullptr, ZoneDataError::RuleOffset},
-        Damage{"footer's month 13", '3', [](TzifSpec& s) { s.footer = "CET-1CEST,M13.5.0,M10.5.0/3"; }, nullptr,
+        Damage{"footer without offset", '2', [](TzifContents& s) { s.footer = "CET"; }, nullptr,
+               ZoneDataError::RuleOffset},
+        Damage{"footer's month 13", '3', [](TzifContents& s) { s.footer = "CET-1CEST,M13.5.0,M10.5.0/3"; }, nullptr,
                ZoneDataError::RuleDate},
-        Damage{"version 1 type index", '\0', [](TzifSpec& s) { s.transition_types[0] = 7; }, nullptr,
+        Damage{"version 1 type index", '\0', [](TzifContents& s) { s.transition_types[0] = 7; }, nullptr,
                ZoneDataError::TransitionType},
-        Damage{"version 1 order", '\0', [](TzifSpec& s) { s.transitions[1] = -2147483648LL; }, nullptr,
+        Damage{"version 1 order", '\0', [](TzifContents& s) { s.transitions[1] = -2147483648LL; }, nullptr,
                ZoneDataError::TransitionOrder},
-        Damage{"version 1 abbreviation", '\0', [](TzifSpec& s) { s.types[1].abbreviation = 200; }, nullptr,
+        Damage{"version 1 abbreviation", '\0', [](TzifContents& s) { s.types[1].abbreviation = 200; }, nullptr,
                ZoneDataError::AbbreviationIndex}));
 
 // kairodex's offsets reach a whole day either way, and no further.
 TEST(TzifLayout, OffsetsReachADayEitherWay) {
     for (const std::int32_t limit : {-86400, 86400}) {
-        TzifSpec spec = sample('2');
-        spec.types[3].utc_offset = limit;
-        const DecodedZone zone(write_tzif(spec));
+        TzifContents contents = sample('2');
+        contents.types[3].utc_offset = limit;
+        const DecodedZone zone(write_tzif(contents));
         ASSERT_TRUE(zone.valid()) << limit;
-        EXPECT_EQ(zone.types, spec.types);
-        spec.types[3].utc_offset = limit + (limit > 0 ? 1 : -1);
-        EXPECT_EQ(read_tzif_layout(write_tzif(spec)).error(), ZoneDataError::OffsetRange) << limit;
+        EXPECT_EQ(zone.types, contents.types);
+        contents.types[3].utc_offset = limit + (limit > 0 ? 1 : -1);
+        EXPECT_EQ(read_tzif_layout(write_tzif(contents)).error(), ZoneDataError::OffsetRange) << limit;
     }
 }
 
@@ -214,10 +215,10 @@ TEST(TzifLayout, OffsetsReachADayEitherWay) {
 // only for its size), bytes after the footer, an empty footer, indicator and
 // leap-second values.
 TEST(TzifLayout, SkipsWhatItDoesNotUse) {
-    TzifSpec spec = sample('2');
-    spec.indicators = true;
-    spec.leap_seconds = 2;
-    TzifFile file = write_tzif_file(spec);
+    TzifContents contents = sample('2');
+    contents.indicators = true;
+    contents.leap_seconds = 2;
+    TzifFile file = write_tzif_file(contents);
     // Version 1 data: a type index past its types, and an offset of 2^31 - 1.
     file.bytes[44 + 5 * 4] = 9;
     file.bytes.replace(44 + 5 * 5, 4, "\x7f\xff\xff\xff");
@@ -227,11 +228,11 @@ TEST(TzifLayout, SkipsWhatItDoesNotUse) {
     file.bytes += "more\n";
     const DecodedZone zone(file.bytes);
     ASSERT_TRUE(zone.valid());
-    EXPECT_EQ(zone.types, spec.types);
-    EXPECT_EQ(zone.layout.footer, spec.footer);
+    EXPECT_EQ(zone.types, contents.types);
+    EXPECT_EQ(zone.layout.footer, contents.footer);
 
-    spec.footer.clear();
-    const DecodedZone without_rule(write_tzif(spec));
+    contents.footer.clear();
+    const DecodedZone without_rule(write_tzif(contents));
     ASSERT_TRUE(without_rule.valid());
     EXPECT_TRUE(without_rule.layout.footer.empty());
 }

@@ -15,7 +15,7 @@
 
 namespace kairodex::test {
 
-struct TzifSpec {
+struct TzifContents {
     char version = '2';  // '\0', '2', '3' or '4', as the header holds it
     std::vector<std::int64_t> transitions;
     std::vector<std::uint8_t> transition_types;
@@ -50,24 +50,24 @@ inline void header(std::string& out, char version, const tz::TzifCounts& counts)
     }
 }
 
-inline void block(std::string& out, const TzifSpec& spec, int time_size) {
+inline void block(std::string& out, const TzifContents& contents, int time_size) {
     const auto put_time = [&](std::int64_t t) {
         time_size == 8 ? put64(out, static_cast<std::uint64_t>(t)) : put32(out, static_cast<std::uint32_t>(t));
     };
-    const auto types = static_cast<std::uint32_t>(spec.types.size());
-    const std::uint32_t indicators = spec.indicators ? types : 0;
-    header(out, spec.version,
-           {indicators, indicators, spec.leap_seconds, static_cast<std::uint32_t>(spec.transitions.size()), types,
-            static_cast<std::uint32_t>(spec.abbreviations.size())});
-    for (std::int64_t t : spec.transitions) put_time(t);
-    for (std::uint8_t type : spec.transition_types) out.push_back(static_cast<char>(type));
-    for (const tz::LocalTimeType& type : spec.types) {
+    const auto types = static_cast<std::uint32_t>(contents.types.size());
+    const std::uint32_t indicators = contents.indicators ? types : 0;
+    header(out, contents.version,
+           {indicators, indicators, contents.leap_seconds, static_cast<std::uint32_t>(contents.transitions.size()),
+            types, static_cast<std::uint32_t>(contents.abbreviations.size())});
+    for (std::int64_t t : contents.transitions) put_time(t);
+    for (std::uint8_t type : contents.transition_types) out.push_back(static_cast<char>(type));
+    for (const tz::LocalTimeType& type : contents.types) {
         put32(out, static_cast<std::uint32_t>(type.utc_offset));
         out.push_back(static_cast<char>(type.is_dst));
         out.push_back(static_cast<char>(type.abbreviation));
     }
-    out += spec.abbreviations;
-    for (std::uint32_t i = 0; i < spec.leap_seconds; ++i) {
+    out += contents.abbreviations;
+    for (std::uint32_t i = 0; i < contents.leap_seconds; ++i) {
         put_time(78796800 + std::int64_t{i} * 15778800);  // 1972-07-01, then every half year
         put32(out, i + 1);
     }
@@ -83,28 +83,28 @@ struct TzifFile {
     std::size_t second_header = 0;  // 0 in version 1 files
 };
 
-inline TzifFile write_tzif_file(const TzifSpec& spec) {
+inline TzifFile write_tzif_file(const TzifContents& contents) {
     TzifFile file;
-    if (spec.version == '\0') {
-        tzif_writer::block(file.bytes, spec, 4);
+    if (contents.version == '\0') {
+        tzif_writer::block(file.bytes, contents, 4);
         return file;
     }
-    if (spec.slim_version_1) {
-        TzifSpec slim;
-        slim.version = spec.version;
+    if (contents.slim_version_1) {
+        TzifContents slim;
+        slim.version = contents.version;
         slim.types = {{0, false, 0}};
         slim.abbreviations = std::string(1, '\0');
         tzif_writer::block(file.bytes, slim, 4);
     } else {
-        tzif_writer::block(file.bytes, spec, 4);
+        tzif_writer::block(file.bytes, contents, 4);
     }
     file.second_header = file.bytes.size();
-    tzif_writer::block(file.bytes, spec, 8);
-    file.bytes += '\n' + spec.footer + '\n';
+    tzif_writer::block(file.bytes, contents, 8);
+    file.bytes += '\n' + contents.footer + '\n';
     return file;
 }
 
-inline std::string write_tzif(const TzifSpec& spec) { return write_tzif_file(spec).bytes; }
+inline std::string write_tzif(const TzifContents& contents) { return write_tzif_file(contents).bytes; }
 
 // A zone read back from bytes that read_tzif_layout must accept: the tables,
 // the rule, and the view over them.

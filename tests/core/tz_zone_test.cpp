@@ -31,156 +31,156 @@ constexpr std::int32_t hour = 3600;
 // Local mean time until a first transition, 2022 from the table, then the
 // rule: a slim file, as zic writes them.
 constexpr std::int64_t paris_first = -1855958901;
-TzifSpec paris_like() {
-    TzifSpec spec;
-    spec.slim_version_1 = true;
-    spec.transitions = {paris_first, 1648342800, 1667091600};
-    spec.transition_types = {1, 2, 1};
-    spec.types = {{561, false, 0}, {hour, false, 4}, {2 * hour, true, 8}};
-    spec.abbreviations = std::string("LMT\0CET\0CEST\0", 13);
-    spec.footer = "CET-1CEST,M3.5.0,M10.5.0/3";
-    return spec;
+TzifContents paris_like() {
+    TzifContents contents;
+    contents.slim_version_1 = true;
+    contents.transitions = {paris_first, 1648342800, 1667091600};
+    contents.transition_types = {1, 2, 1};
+    contents.types = {{561, false, 0}, {hour, false, 4}, {2 * hour, true, 8}};
+    contents.abbreviations = std::string("LMT\0CET\0CEST\0", 13);
+    contents.footer = "CET-1CEST,M3.5.0,M10.5.0/3";
+    return contents;
 }
 
 // A day skipped (-10 h to +14 h, as Samoa did at the end of 2011), then one
 // repeated; the fixed footer agrees with the last type.
-TzifSpec samoa_like() {
-    TzifSpec spec;
-    spec.version = '3';
-    spec.transitions = {1325239200, 1400000000};
-    spec.transition_types = {1, 0};
-    spec.types = {{-10 * hour, false, 0}, {14 * hour, false, 4}};
-    spec.abbreviations = std::string("-10\0+14\0", 8);
-    spec.footer = "<-10>10";
-    return spec;
+TzifContents samoa_like() {
+    TzifContents contents;
+    contents.version = '3';
+    contents.transitions = {1325239200, 1400000000};
+    contents.transition_types = {1, 0};
+    contents.types = {{-10 * hour, false, 0}, {14 * hour, false, 4}};
+    contents.abbreviations = std::string("-10\0+14\0", 8);
+    contents.footer = "<-10>10";
+    return contents;
 }
 
 // Transitions half an hour and ten seconds apart, so that a reading is
 // skipped by one and then repeated, or held three times; an entry that
 // changes only the name and the flag; no rule.
-TzifSpec back_to_back() {
-    TzifSpec spec;
-    spec.transitions = {1000000000, 1000001800, 1500000000, 2000000000, 2000100000, 2000100010};
-    spec.transition_types = {1, 2, 3, 1, 2, 0};
-    spec.types = {{0, false, 0}, {2 * hour, false, 4}, {hour, false, 8}, {hour, true, 12}};
-    spec.abbreviations = std::string("AAA\0BBB\0CCC\0DDD\0", 16);
-    return spec;
+TzifContents back_to_back() {
+    TzifContents contents;
+    contents.transitions = {1000000000, 1000001800, 1500000000, 2000000000, 2000100000, 2000100010};
+    contents.transition_types = {1, 2, 3, 1, 2, 0};
+    contents.types = {{0, false, 0}, {2 * hour, false, 4}, {hour, false, 8}, {hour, true, 12}};
+    contents.abbreviations = std::string("AAA\0BBB\0CCC\0DDD\0", 16);
+    return contents;
 }
 
 // Version 1 data whose type 0 is daylight saving time: still what holds
 // before the first transition.
-TzifSpec dst_first() {
-    TzifSpec spec;
-    spec.version = '\0';
-    spec.transitions = {0};
-    spec.transition_types = {1};
-    spec.types = {{hour, true, 0}, {0, false, 4}};
-    spec.abbreviations = std::string("XDT\0XST\0", 8);
-    return spec;
+TzifContents dst_first() {
+    TzifContents contents;
+    contents.version = '\0';
+    contents.transitions = {0};
+    contents.transition_types = {1};
+    contents.types = {{hour, true, 0}, {0, false, 4}};
+    contents.abbreviations = std::string("XDT\0XST\0", 8);
+    return contents;
 }
 
 // No transitions: the rule holds for every instant, not type 0.
-TzifSpec rule_only() {
-    TzifSpec spec;
-    spec.slim_version_1 = true;
-    spec.types = {{1234, false, 0}};
-    spec.abbreviations = std::string("LMT\0", 4);
-    spec.footer = "EST5EDT,M3.2.0,M11.1.0";
-    return spec;
+TzifContents rule_only() {
+    TzifContents contents;
+    contents.slim_version_1 = true;
+    contents.types = {{1234, false, 0}};
+    contents.abbreviations = std::string("LMT\0", 4);
+    contents.footer = "EST5EDT,M3.2.0,M11.1.0";
+    return contents;
 }
 
 // Southern hemisphere: type 0 is daylight saving time.
-TzifSpec sydney_like() {
-    TzifSpec spec;
-    spec.slim_version_1 = true;
-    spec.transitions = {1712419200};
-    spec.transition_types = {1};
-    spec.types = {{11 * hour, true, 0}, {10 * hour, false, 5}};
-    spec.abbreviations = std::string("AEDT\0AEST\0", 10);
-    spec.footer = "AEST-10AEDT,M10.1.0,M4.1.0/3";
-    return spec;
+TzifContents sydney_like() {
+    TzifContents contents;
+    contents.slim_version_1 = true;
+    contents.transitions = {1712419200};
+    contents.transition_types = {1};
+    contents.types = {{11 * hour, true, 0}, {10 * hour, false, 5}};
+    contents.abbreviations = std::string("AEDT\0AEST\0", 10);
+    contents.footer = "AEST-10AEDT,M10.1.0,M4.1.0/3";
+    return contents;
 }
 
 // Daylight saving time all year from the last transition on.
-TzifSpec all_year_dst() {
-    TzifSpec spec;
-    spec.version = '3';
-    spec.slim_version_1 = true;
-    spec.transitions = {1700000000};
-    spec.transition_types = {1};
-    spec.types = {{-5 * hour, false, 0}, {-4 * hour, true, 4}};
-    spec.abbreviations = std::string("EST\0EDT\0", 8);
-    spec.footer = "EST5EDT4,0/0,J365/25";
-    return spec;
+TzifContents all_year_dst() {
+    TzifContents contents;
+    contents.version = '3';
+    contents.slim_version_1 = true;
+    contents.transitions = {1700000000};
+    contents.transition_types = {1};
+    contents.types = {{-5 * hour, false, 0}, {-4 * hour, true, 4}};
+    contents.abbreviations = std::string("EST\0EDT\0", 8);
+    contents.footer = "EST5EDT4,0/0,J365/25";
+    return contents;
 }
 
 // Table transitions before and after kairodex's range, and an abbreviation
 // that is the tail of another.
-TzifSpec far_table() {
-    TzifSpec spec;
-    spec.slim_version_1 = true;
-    spec.transitions = {-(std::int64_t{1} << 59), 0, std::int64_t{1} << 60};
-    spec.transition_types = {1, 0, 1};
-    spec.types = {{0, false, 0}, {hour, false, 5}};
-    spec.abbreviations = std::string("AAA\0BBBB\0", 9);
-    return spec;
+TzifContents far_table() {
+    TzifContents contents;
+    contents.slim_version_1 = true;
+    contents.transitions = {-(std::int64_t{1} << 59), 0, std::int64_t{1} << 60};
+    contents.transition_types = {1, 0, 1};
+    contents.types = {{0, false, 0}, {hour, false, 5}};
+    contents.abbreviations = std::string("AAA\0BBBB\0", 9);
+    return contents;
 }
 
 // A rule whose daylight saving time keeps the offset: a change of name only.
-TzifSpec name_only_rule() {
-    TzifSpec spec;
-    spec.slim_version_1 = true;
-    spec.transitions = {0};
-    spec.transition_types = {0};
-    spec.types = {{0, false, 0}};
-    spec.abbreviations = std::string("AAA\0", 4);
-    spec.footer = "AAA0BBB0,M3.5.0,M10.5.0";
-    return spec;
+TzifContents name_only_rule() {
+    TzifContents contents;
+    contents.slim_version_1 = true;
+    contents.transitions = {0};
+    contents.transition_types = {0};
+    contents.types = {{0, false, 0}};
+    contents.abbreviations = std::string("AAA\0", 4);
+    contents.footer = "AAA0BBB0,M3.5.0,M10.5.0";
+    return contents;
 }
 
 // A rule whose changes are given on dates of the year before and after the
 // instants they happen at.
-TzifSpec far_east() {
-    TzifSpec spec;
-    spec.slim_version_1 = true;
-    spec.transitions = {0};
-    spec.transition_types = {0};
-    spec.types = {{14 * hour, false, 0}};
-    spec.abbreviations = std::string("+14\0", 4);
-    spec.footer = "<+14>-14<+15>,J1/0,M3.1.0";
-    return spec;
+TzifContents far_east() {
+    TzifContents contents;
+    contents.slim_version_1 = true;
+    contents.transitions = {0};
+    contents.transition_types = {0};
+    contents.types = {{14 * hour, false, 0}};
+    contents.abbreviations = std::string("+14\0", 4);
+    contents.footer = "<+14>-14<+15>,J1/0,M3.1.0";
+    return contents;
 }
 
 // Two hours on, back, and on again ten seconds apart: a reading two of the
 // three transitions jump over.
-TzifSpec flicker() {
-    TzifSpec spec;
-    spec.transitions = {1000000000, 1000000010, 1000000020};
-    spec.transition_types = {1, 0, 1};
-    spec.types = {{0, false, 0}, {2 * hour, false, 4}};
-    spec.abbreviations = std::string("AAA\0BBB\0", 8);
-    return spec;
+TzifContents flicker() {
+    TzifContents contents;
+    contents.transitions = {1000000000, 1000000010, 1000000020};
+    contents.transition_types = {1, 0, 1};
+    contents.types = {{0, false, 0}, {2 * hour, false, 4}};
+    contents.abbreviations = std::string("AAA\0BBB\0", 8);
+    return contents;
 }
 
 // Daylight saving time for the last second of each year: at the range's
 // end, its start is kairodex's last second.
-TzifSpec last_second() {
-    TzifSpec spec;
-    spec.slim_version_1 = true;
-    spec.types = {{0, false, 0}};
-    spec.abbreviations = std::string("AAA\0", 4);
-    spec.footer = "AAA0BBB,J365/23:59:59,J1/1";
-    return spec;
+TzifContents last_second() {
+    TzifContents contents;
+    contents.slim_version_1 = true;
+    contents.types = {{0, false, 0}};
+    contents.abbreviations = std::string("AAA\0", 4);
+    contents.footer = "AAA0BBB,J365/23:59:59,J1/1";
+    return contents;
 }
 
-using ZoneSpec = TzifSpec (*)();
+using ZoneMaker = TzifContents (*)();
 
 // ---------------------------------------------------------------------------
 // Types
 // ---------------------------------------------------------------------------
 
 struct TypeCase {
-    ZoneSpec zone;
+    ZoneMaker zone;
     std::int64_t instant;
     LocalType type;
 };
@@ -234,7 +234,7 @@ INSTANTIATE_TEST_SUITE_P(
 // ---------------------------------------------------------------------------
 
 struct ChainCase {
-    ZoneSpec zone;
+    ZoneMaker zone;
     std::int64_t from;
     std::vector<ZoneTransition> transitions;  // all there are after `from`, or the first few
     bool complete;
@@ -322,7 +322,7 @@ TEST(Transitions, NoneBeyondTheRange) {
 // ---------------------------------------------------------------------------
 
 struct ReadingCase {
-    ZoneSpec zone;
+    ZoneMaker zone;
     std::int64_t local;
     LocalKind kind;
     std::int64_t earlier, later;
@@ -379,7 +379,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct NamedZone {
     const char* name;
-    ZoneSpec zone;
+    ZoneMaker zone;
 };
 
 class ZoneAgrees : public testing::TestWithParam<NamedZone> {};
@@ -516,15 +516,15 @@ TEST_P(ZoneAgrees, AcceleratorsAnswerAsThePlainCode) {
 
 // Stretches that hold many transitions, and a first transition far in the
 // past that the index leaves out.
-TzifSpec crowded() {
-    TzifSpec spec;
-    spec.transitions = {-(std::int64_t{1} << 59)};
-    for (std::int64_t t = 1000000000; t < 1000000000 + 300 * 7919; t += 7919) spec.transitions.push_back(t);
-    spec.transition_types.assign(spec.transitions.size(), 1);
-    for (std::size_t i = 0; i < spec.transition_types.size(); i += 2) spec.transition_types[i] = 0;
-    spec.types = {{0, false, 0}, {hour, false, 4}};
-    spec.abbreviations = std::string("AAA\0BBB\0", 8);
-    return spec;
+TzifContents crowded() {
+    TzifContents contents;
+    contents.transitions = {-(std::int64_t{1} << 59)};
+    for (std::int64_t t = 1000000000; t < 1000000000 + 300 * 7919; t += 7919) contents.transitions.push_back(t);
+    contents.transition_types.assign(contents.transitions.size(), 1);
+    for (std::size_t i = 0; i < contents.transition_types.size(); i += 2) contents.transition_types[i] = 0;
+    contents.types = {{0, false, 0}, {hour, false, 4}};
+    contents.abbreviations = std::string("AAA\0BBB\0", 8);
+    return contents;
 }
 
 INSTANTIATE_TEST_SUITE_P(Zones, ZoneAgrees,
