@@ -12,6 +12,7 @@
 #include <set>
 #include <vector>
 
+#include "kairodex/tz/extended_table.hpp"
 #include "kairodex/tz/zone.hpp"
 
 using namespace fuzz;
@@ -153,13 +154,33 @@ void fuzz_tzif(std::string_view bytes) {
     if (plan.counts > 0) build_index(transitions, plan, counts_of_stretches);
     const TransitionIndex index{plan.origin, counts_of_stretches};
     for (const std::int64_t number : numbers_of(bytes, 4)) {
+        // A transition, or a second either side of it (wrapping at the ends of 64 bits).
         const std::int64_t t =
-            transitions.empty() ? number
-                                : transitions[static_cast<std::uint64_t>(number) % transitions.size()] + number % 3 - 1;
+            transitions.empty()
+                ? number
+                : static_cast<std::int64_t>(
+                      static_cast<std::uint64_t>(transitions[static_cast<std::uint64_t>(number) % transitions.size()]) +
+                      static_cast<std::uint64_t>(number % 3 - 1));
         FUZZ_CHECK(indexed_transitions_until(transitions, index, t) == tz::impl::transitions_until(transitions, t));
     }
     const ZoneView zone{transitions, transition_types, types, abbreviations, rule ? &*rule : nullptr, index};
     check_zone(zone, offsets_of(types, zone.rule), bytes);
+
+    // The table carried on by the rule, as the module keeps it, answers as
+    // the zone does.
+    const ExtensionPlan extension = plan_extension(zone);
+    if (extension.changes == 0) return;
+    std::vector<std::int64_t> more_transitions(transitions.size() + extension.changes);
+    std::vector<std::uint8_t> more_types_of(transitions.size() + extension.changes);
+    std::vector<LocalTimeType> more_types(types.size() + 2);
+    std::vector<char> more_abbreviations(abbreviations.size() + extension.characters);
+    extend_table(zone, extension, {more_transitions, more_types_of, more_types, more_abbreviations});
+    const ZoneView extended{more_transitions, more_types_of, more_types, more_abbreviations, zone.rule};
+    for (const std::int64_t number : numbers_of(bytes, 4)) {
+        const std::int64_t t = transitions.back() + number % 5000000000;
+        FUZZ_CHECK(type_at(extended, t) == type_at(zone, t));
+        FUZZ_CHECK(next_transition(extended, t) == next_transition(zone, t));
+    }
 }
 
 void fuzz_rule(std::string_view input) {

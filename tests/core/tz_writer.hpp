@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "kairodex/tz/extended_table.hpp"
 #include "kairodex/tz/tzif.hpp"
 #include "kairodex/tz/zone.hpp"
 
@@ -141,6 +142,26 @@ struct DecodedZone {
     DecodedZone(const DecodedZone&) = delete;
 
     bool valid() const { return !types.empty(); }
+
+    // The tables carried on by the rule up to the extension's horizon, as the
+    // module keeps them (empty where the zone is not extended).
+    struct Extended {
+        std::vector<std::int64_t> transitions;
+        std::vector<std::uint8_t> transition_types;
+        std::vector<tz::LocalTimeType> types;
+        std::vector<char> abbreviations;
+    };
+    Extended extended() const {
+        Extended out;
+        const tz::ExtensionPlan plan = tz::plan_extension(view(false));
+        if (plan.changes == 0) return out;
+        out.transitions.resize(transitions.size() + plan.changes);
+        out.transition_types.resize(transitions.size() + plan.changes);
+        out.types.resize(types.size() + 2);
+        out.abbreviations.resize(abbreviations.size() + plan.characters);
+        tz::extend_table(view(false), plan, {out.transitions, out.transition_types, out.types, out.abbreviations});
+        return out;
+    }
     // With the index, as the module queries it; `indexed` false: the plain
     // binary search alone.
     tz::ZoneView view(bool indexed = true) const {

@@ -514,6 +514,33 @@ TEST_P(ZoneAgrees, AcceleratorsAnswerAsThePlainCode) {
     }
 }
 
+// The table carried on by the rule answers every query as the rule does.
+TEST_P(ZoneAgrees, ExtendedTableAnswersAsTheRule) {
+    const DecodedZone zone(write_tzif(GetParam().zone()));
+    const DecodedZone::Extended tables = zone.extended();
+    if (tables.transitions.empty()) return;  // nothing to extend: no transitions, or a rule that never changes
+    const ZoneView plain = zone.view(false);
+    const ZoneView extended{tables.transitions, tables.transition_types, tables.types, tables.abbreviations,
+                            plain.rule};
+    EXPECT_GT(tables.transitions.size(), zone.transitions.size()) << GetParam().name;
+    EXPECT_LT(tables.transitions.back(), extension_horizon);
+    std::vector<std::int64_t> instants;
+    for (const std::int64_t t : tables.transitions) instants.insert(instants.end(), {t - 1, t, t + 1});
+    std::mt19937_64 random(7);
+    for (int i = 0; i < 3000; ++i) {
+        instants.push_back(zone.transitions.back() + static_cast<std::int64_t>(random() % 4000000000));
+    }
+    for (const std::int64_t t : instants) {
+        EXPECT_EQ(type_at(extended, t), type_at(plain, t)) << GetParam().name << " " << t;
+        EXPECT_EQ(next_transition(extended, t), next_transition(plain, t)) << GetParam().name << " " << t;
+        EXPECT_EQ(previous_transition(extended, t), previous_transition(plain, t)) << GetParam().name << " " << t;
+        const LocalResolution a = resolve_local(extended, t), b = resolve_local(plain, t);
+        EXPECT_EQ(a.kind, b.kind) << t;
+        EXPECT_EQ(a.earlier, b.earlier) << t;
+        EXPECT_EQ(a.later, b.later) << t;
+    }
+}
+
 // Stretches that hold many transitions, and a first transition far in the
 // past that the index leaves out.
 TzifContents crowded() {

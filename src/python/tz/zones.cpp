@@ -5,6 +5,9 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
+
+#include "kairodex/tz/extended_table.hpp"
 
 namespace kairodex::python {
 namespace {
@@ -42,6 +45,25 @@ PyObject* abbreviation_text(PyObject* key, std::string_view text) noexcept {
         if (static_cast<unsigned char>(c) >= 0x80) return raise_bad_data(key, "an abbreviation is not ASCII text");
     }
     return PyUnicode_DecodeASCII(text.data(), static_cast<Py_ssize_t>(text.size()), "strict");
+}
+
+// The block for tables of these sizes, kept by the zone; false with
+// MemoryError set.
+bool allocate_tables(ZoneObject& zone, const tz::TzifCounts& counts, tz::ZoneTables& spans) noexcept {
+    const TablePlaces at = places(counts);
+    auto* tables = static_cast<char*>(PyMem_Malloc(at.size == 0 ? 1 : at.size));
+    if (tables == nullptr) {
+        PyErr_NoMemory();
+        return false;
+    }
+    zone.tables = tables;
+    spans = {
+        {reinterpret_cast<std::int64_t*>(tables), counts.transitions},
+        {reinterpret_cast<std::uint8_t*>(tables + at.transition_types), counts.transitions},
+        {reinterpret_cast<tz::LocalTimeType*>(tables + at.types), counts.types},
+        {tables + at.abbreviations, counts.characters},
+    };
+    return true;
 }
 
 void free_zone(ZoneObject* zone) noexcept {
@@ -84,18 +106,38 @@ PyObject* new_time_zone(PyObject* data, PyObject* key) noexcept {
     *raw = ZoneObject{{}, {}, Py_NewRef(key), Py_NewRef(data), nullptr, 0, nullptr, nullptr, nullptr};
     ZoneUnderConstruction zone(raw);
 
-    const tz::TzifCounts& counts = layout->counts;
-    const TablePlaces at = places(counts);
-    auto* tables = static_cast<char*>(PyMem_Malloc(at.size == 0 ? 1 : at.size));
-    if (tables == nullptr) return PyErr_NoMemory();
-    zone.get()->tables = tables;
-    const tz::ZoneTables spans{
-        {reinterpret_cast<std::int64_t*>(tables), counts.transitions},
-        {reinterpret_cast<std::uint8_t*>(tables + at.transition_types), counts.transitions},
-        {reinterpret_cast<tz::LocalTimeType*>(tables + at.types), counts.types},
-        {tables + at.abbreviations, counts.characters},
-    };
+    // The tables, then the rule, then the tables carried on by the rule's
+    // changes up to the extension's horizon (tz/extended_table.hpp), each in
+    // one block of its own, the last replacing the first.
+    tz::TzifCounts counts = layout->counts;
+    tz::ZoneTables spans{};
+    if (!allocate_tables(*zone.get(), counts, spans)) return nullptr;
     tz::decode_tzif(bytes, *layout, spans);
+    const bool has_rule = !layout->footer.empty();
+    if (has_rule) {
+        // read_tzif_layout has read the rule already; it cannot fail here.
+        const Result<tz::PosixRule, tz::ZoneDataError> rule = tz::parse_posix_rule(layout->footer);
+        if (!rule) return raise_bad_data(key, tz::describe(rule.error()));
+        zone.get()->rule = *rule;
+    }
+    zone.get()->view = tz::view_of(spans, has_rule ? &zone.get()->rule : nullptr);
+    if constexpr (fast::enabled) {
+        const tz::ExtensionPlan extension = tz::plan_extension(zone.get()->view);
+        if (extension.changes > 0) {
+            void* decoded = std::exchange(zone.get()->tables, nullptr);
+            counts.transitions += static_cast<std::uint32_t>(extension.changes);
+            counts.types += 2;
+            counts.characters += static_cast<std::uint32_t>(extension.characters);
+            if (!allocate_tables(*zone.get(), counts, spans)) {
+                PyMem_Free(decoded);
+                return nullptr;
+            }
+            tz::extend_table(zone.get()->view, extension,
+                             {spans.transitions, spans.transition_types, spans.types, spans.abbreviations});
+            PyMem_Free(decoded);
+            zone.get()->view = tz::view_of(spans, &zone.get()->rule);
+        }
+    }
     // The index of the transitions (where they are worth one), a block of its own.
     const tz::IndexPlan plan = tz::plan_index(spans.transitions);
     std::span<std::uint16_t> index;
@@ -106,19 +148,11 @@ PyObject* new_time_zone(PyObject* data, PyObject* key) noexcept {
         index = {counts_block, plan.counts};
         tz::build_index(spans.transitions, plan, index);
     }
-    const bool has_rule = !layout->footer.empty();
-    if (has_rule) {
-        // read_tzif_layout has read the rule already; it cannot fail here.
-        const Result<tz::PosixRule, tz::ZoneDataError> rule = tz::parse_posix_rule(layout->footer);
-        if (!rule) return raise_bad_data(key, tz::describe(rule.error()));
-        zone.get()->rule = *rule;
-    }
-    zone.get()->view = tz::view_of(spans, has_rule ? &zone.get()->rule : nullptr);
     zone.get()->view.index = {plan.origin, index};
 
     // One str per place in the characters where a type's abbreviation
     // starts, and the rule's two names.
-    const std::size_t count = counts.characters + 2;
+    const std::size_t count = spans.abbreviations.size() + 2;
     zone.get()->abbreviations = static_cast<PyObject**>(PyMem_Calloc(count, sizeof(PyObject*)));
     if (zone.get()->abbreviations == nullptr) return PyErr_NoMemory();
     zone.get()->abbreviation_count = count;
