@@ -91,8 +91,10 @@ Owned read_from_zone_directories(PyObject* key) noexcept {
 // could not be read.
 Owned read_from_tzdata(std::string_view key) noexcept {
     const std::size_t slash = key.rfind('/');
-    const std::string_view folder = slash == std::string_view::npos ? std::string_view() : key.substr(0, slash);
-    const std::string_view name = key.substr(slash == std::string_view::npos ? 0 : slash + 1);
+    // (Views made by hand: substr would bring the C++ library's exceptions.)
+    const std::size_t name_start = slash == std::string_view::npos ? 0 : slash + 1;
+    const std::string_view folder(key.data(), name_start == 0 ? 0 : slash);
+    const std::string_view name(key.data() + name_start, key.size() - name_start);
     // "tzdata.zoneinfo" and the key's folders, dotted; keys are at most 255 bytes.
     char package[16 + 1 + tz::max_zone_key_size + 1] = "tzdata.zoneinfo";
     std::size_t at = 15;

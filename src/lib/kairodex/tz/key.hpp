@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <string_view>
 
+#include "kairodex/text_scan.hpp"
+
 namespace kairodex::tz {
 
 // The longest key: a file name's limit on the common file systems, and far
@@ -20,7 +22,7 @@ constexpr bool is_valid_zone_key(std::string_view key) noexcept {
     std::size_t component = 0;  // where the current component starts
     for (std::size_t i = 0; i <= key.size(); ++i) {
         if (i == key.size() || key[i] == '/') {
-            const std::string_view name = key.substr(component, i - component);
+            const std::string_view name = kairodex::impl::part(key, component, i - component);
             if (name.empty() || name == "." || name == "..") return false;
             component = i + 1;
         } else if (key[i] == '\0' || key[i] == '\\' || key[i] == ':') {

@@ -58,13 +58,13 @@ constexpr bool read_name(RuleText& in, std::string_view& name) noexcept {
             ++end;
         }
         if (end - (in.at + 1) < 3 || end == in.text.size() || in.text[end] != '>') return false;
-        name = in.text.substr(in.at + 1, end - (in.at + 1));
+        name = part(in.text, in.at + 1, end - (in.at + 1));
         in.at = end + 1;
         return true;
     }
     while (end < in.text.size() && is_letter(in.text[end])) ++end;
     if (end - in.at < 3) return false;
-    name = in.text.substr(in.at, end - in.at);
+    name = part(in.text, in.at, end - in.at);
     in.at = end;
     return true;
 }

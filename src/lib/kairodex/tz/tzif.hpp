@@ -120,7 +120,7 @@ constexpr BlockPlaces places(const TzifLayout& layout) noexcept {
 constexpr Result<std::uint8_t, ZoneDataError> read_version(std::string_view bytes, std::size_t at) noexcept {
     constexpr std::string_view magic = "TZif";
     const std::string_view present = kairodex::impl::part(bytes, at, magic.size());
-    if (bytes.empty() || present != magic.substr(0, present.size())) return ZoneDataError::NotTzif;
+    if (bytes.empty() || present != kairodex::impl::part(magic, 0, present.size())) return ZoneDataError::NotTzif;
     if (bytes.size() - at < header_size) return ZoneDataError::Truncated;
     const char version = bytes[at + 4];
     if (version == '\0') return std::uint8_t{1};
@@ -179,7 +179,7 @@ constexpr Result<TzifLayout, ZoneDataError> read_footer(std::string_view bytes, 
     if (start >= bytes.size() || bytes[start] != '\n') return ZoneDataError::FooterStart;
     const std::size_t end = bytes.find('\n', start + 1);
     if (end == std::string_view::npos) return ZoneDataError::FooterEnd;
-    layout.footer = bytes.substr(start + 1, end - start - 1);
+    layout.footer = kairodex::impl::part(bytes, start + 1, end - start - 1);
     if (!layout.footer.empty()) {
         const Result<PosixRule, ZoneDataError> rule = parse_posix_rule(layout.footer);
         if (!rule) return rule.error();
