@@ -25,7 +25,9 @@ if(KAIRODEX_CROSS_ROOT)
   # includes <TRIPLET/python3.X/pyconfig.h>, hence the root's /usr/include last.
   set(KAIRODEX_CROSS_PYTHON 3.15 CACHE STRING "The version of the target root's interpreter to build for")
   string(REPLACE "." "" cross_python_tag ${KAIRODEX_CROSS_PYTHON})
-  set(Python_INCLUDE_DIR ${KAIRODEX_CROSS_ROOT}/usr/include/python${KAIRODEX_CROSS_PYTHON} CACHE PATH "")
+  # Forced: a build backend (scikit-build-core, for the wheels) fills the
+  # cache with the build machine's headers before this file is read.
+  set(Python_INCLUDE_DIR ${KAIRODEX_CROSS_ROOT}/usr/include/python${KAIRODEX_CROSS_PYTHON} CACHE PATH "" FORCE)
   set(KAIRODEX_PYTHON_SOABI cpython-${cross_python_tag}-${KAIRODEX_CROSS_TRIPLET})
   set(CMAKE_CXX_FLAGS_INIT "-idirafter ${KAIRODEX_CROSS_ROOT}/usr/include")
 endif()

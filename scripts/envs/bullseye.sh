@@ -55,12 +55,10 @@ env_test() {
         env PYTHON="$bullseye_prefix/bin/python3.13" KAIRODEX_WHEEL_WORK="$bullseye_work" scripts/wheel-test "$@"
 }
 
-# A command in the bullseye root, python3.15 being the venv's interpreter with
-# the wheel installed (the venv of the last `scripts/dev test --env bullseye`,
-# which runs first if there is none).
+# A command in the bullseye root, python3.15 being the interpreter of the
+# venv that holds the installed wheel (scripts/dev's wheel_env_run).
 env_run() {
-    [ -x "$bullseye_work/venv/bin/python" ] || env_test
-    mkdir -p "$bullseye_work/bin"
-    ln -sfn "$bullseye_work/venv/bin/python" "$bullseye_work/bin/python3.15"
-    KAIRODEX_PATH_PREFIX=$bullseye_work/bin: in_root "$bullseye_root" "$@"
+    provision
+    provision_bullseye
+    wheel_env_run "$bullseye_root" "$bullseye_work" "$bullseye_prefix/bin/python3.13" 3.13 "$@"
 }

@@ -4,11 +4,15 @@
 # metadata, the examples, the README's examples and the whole suite against
 # the installed wheel; scripts/wheel-test). An interpreter and a C library
 # that nobody here built. The root is cached like the sid root, in
-# $cache/trixie-root.
+# $cache/trixie-root. trixie-aarch64.sh is the same on 64-bit ARM: it sets
+# what differs and reuses the rest.
 env_about="Debian 13 (trixie): the cp313 wheel built in sid, installed into trixie's own python3.13 and tested"
 trixie_root=$cache/trixie-root
 trixie_packages=(python3 python3-venv python3-pytest python3-hypothesis python3-numpy python3-mypy)
 trixie_work=$top/build-wheel/trixie
+# The wheel, as KAIRODEX_WHEELS names it, and what the run is called.
+trixie_wheel=3.13
+trixie_phase="the cp313 wheel in trixie's python3.13"
 
 provision_trixie() {
     local stamp=$trixie_root/.kairodex-packages
@@ -29,25 +33,19 @@ provision_trixie() {
     exec 8>&-
 }
 
-# The cp313 wheel, built in the sid root as `scripts/dev wheel` builds it.
-trixie_wheel() {
-    wheel_versions=(3.13)
+# The wheel built in the sid root as `scripts/dev wheel` builds it, then
+# tested in trixie's python3.13.
+env_test() {
+    wheel_versions=("$trixie_wheel")
     build_wheel
     provision_trixie
-}
-
-env_test() {
-    trixie_wheel
-    phase "the cp313 wheel in trixie's python3.13" in_root "$trixie_root" \
+    phase "$trixie_phase" in_root "$trixie_root" \
         env PYTHON=python3.13 KAIRODEX_WHEEL_WORK="$trixie_work" scripts/wheel-test "$@"
 }
 
-# A command in the trixie root, python3.15 being the venv's interpreter with
-# the wheel installed (the venv of the last `scripts/dev test --env trixie`,
-# which runs first if there is none).
+# A command in the trixie root, python3.15 being the interpreter of the venv
+# that holds the installed wheel (scripts/dev's wheel_env_run).
 env_run() {
-    [ -x "$trixie_work/venv/bin/python" ] || env_test
-    mkdir -p "$trixie_work/bin"
-    ln -sfn "$trixie_work/venv/bin/python" "$trixie_work/bin/python3.15"
-    KAIRODEX_PATH_PREFIX=$trixie_work/bin: in_root "$trixie_root" "$@"
+    provision_trixie
+    wheel_env_run "$trixie_root" "$trixie_work" python3.13 "$trixie_wheel" "$@"
 }
