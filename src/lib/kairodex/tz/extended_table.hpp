@@ -37,8 +37,14 @@ struct ExtensionPlan {
     std::size_t characters;
 };
 
+// A table that ends before this (1700-01-01T00:00:00Z, 400 years before the
+// horizon) is not carried on: at most two changes a year, a few hundred in
+// all, whatever the data.
+constexpr std::int64_t extension_floor = extension_horizon - std::int64_t{146097} * 86400;
+
 constexpr ExtensionPlan plan_extension(const ZoneView& zone) noexcept {
     if (zone.transitions.empty() || zone.rule == nullptr || !zone.rule->changes_offset) return {0, 0};
+    if (zone.transitions.back() < extension_floor) return {0, 0};
     const PosixRule& rule = *zone.rule;
     const std::size_t characters = rule.std_abbreviation.size() + 1 + rule.dst_abbreviation.size() + 1;
     if (zone.types.size() + 2 > 256 || zone.abbreviations.size() + characters > 256) return {0, 0};
