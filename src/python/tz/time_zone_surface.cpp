@@ -22,8 +22,10 @@ namespace {
 
 constexpr Failure invalid_local{"Invalid local datetime: {}"};
 
-UtcOffset offset_at(ZoneRef zone, DateTime instant) noexcept {
-    return {tz::offset_at(view_of(zone), whole_seconds(instant)).utc_offset};
+// One of the zone's own UtcOffset objects: offsets are values, and the
+// zone's are made once.
+PyObject* offset_at(ZoneRef zone, DateTime instant) noexcept {
+    return Py_NewRef(offset_object(*zone.zone, whole_seconds(instant)));
 }
 
 PyObject* abbreviation_at(ZoneRef zone, DateTime instant) noexcept {
@@ -34,7 +36,9 @@ bool is_dst_at(ZoneRef zone, DateTime instant) noexcept {
     return tz::offset_at(view_of(zone), whole_seconds(instant)).is_dst;
 }
 
-OffsetDateTime at(ZoneRef zone, DateTime instant) noexcept { return {instant, offset_at(zone, instant)}; }
+OffsetDateTime at(ZoneRef zone, DateTime instant) noexcept {
+    return {instant, {tz::offset_at(view_of(zone), whole_seconds(instant)).utc_offset}};
+}
 
 // "2024-03-31T02:30:00" (with its fraction, where it has one), for messages.
 Owned reading_text(Date date, Time time) noexcept {

@@ -1,4 +1,5 @@
 // Time zones read from TZif bytes, and given back.
+#include "convert.hpp"
 #include "errors.hpp"
 
 #include "tz/zones.hpp"
@@ -69,6 +70,10 @@ bool allocate_tables(ZoneObject& zone, const tz::TzifCounts& counts, tz::ZoneTab
 void free_zone(ZoneObject* zone) noexcept {
     for (std::size_t i = 0; i < zone->abbreviation_count; ++i) Py_XDECREF(zone->abbreviations[i]);
     PyMem_Free(zone->abbreviations);
+    if (zone->offsets != nullptr) {
+        for (std::size_t i = 0; i < zone->view.types.size() + 2; ++i) Py_XDECREF(zone->offsets[i]);
+        PyMem_Free(zone->offsets);
+    }
     Py_XDECREF(zone->key);
     Py_XDECREF(zone->data);
     PyMem_Free(zone->tables);
@@ -103,7 +108,7 @@ PyObject* new_time_zone(PyObject* data, PyObject* key) noexcept {
 
     auto* raw = static_cast<ZoneObject*>(PyMem_Malloc(sizeof(ZoneObject)));
     if (raw == nullptr) return PyErr_NoMemory();
-    *raw = ZoneObject{{}, {}, Py_NewRef(key), Py_NewRef(data), nullptr, 0, nullptr, nullptr, nullptr};
+    *raw = ZoneObject{{}, {}, Py_NewRef(key), Py_NewRef(data), nullptr, 0, nullptr, nullptr, nullptr, nullptr};
     ZoneUnderConstruction zone(raw);
 
     // The tables, then the rule, then the tables carried on by the rule's
@@ -167,6 +172,19 @@ PyObject* new_time_zone(PyObject* data, PyObject* key) noexcept {
         made[count - 2] = abbreviation_text(key, zone.get()->rule.std_abbreviation);
         made[count - 1] = abbreviation_text(key, zone.get()->rule.dst_abbreviation);
         if (made[count - 2] == nullptr || made[count - 1] == nullptr) return nullptr;
+    }
+    // The offsets as objects, the rule's standard and daylight saving ones
+    // last (0 where there is no rule: never handed out).
+    const std::size_t type_count = spans.types.size();
+    zone.get()->offsets = static_cast<PyObject**>(PyMem_Calloc(type_count + 2, sizeof(PyObject*)));
+    if (zone.get()->offsets == nullptr) return PyErr_NoMemory();
+    for (std::size_t i = 0; i < type_count + 2; ++i) {
+        const std::int32_t seconds = i < type_count    ? spans.types[i].utc_offset
+                                     : !has_rule       ? 0
+                                     : i == type_count ? zone.get()->rule.std_offset
+                                                       : zone.get()->rule.dst_offset;
+        zone.get()->offsets[i] = to_python(UtcOffset{seconds});
+        if (zone.get()->offsets[i] == nullptr) return nullptr;
     }
     PyObject* instance = new_instance(type, ZoneRef{zone.get()});
     if (instance != nullptr) zone.release()->self = instance;

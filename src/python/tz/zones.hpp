@@ -26,6 +26,10 @@ struct ZoneObject {
     // characters, then the rule's standard and daylight saving names.
     PyObject** abbreviations;
     std::size_t abbreviation_count;
+    // Each type's offset as a kairodex.UtcOffset, the rule's two after the
+    // table's (tz::type_index_at): offset_at hands out these, as a value
+    // needs no object of its own.
+    PyObject** offsets;
     void* tables;          // one block for every table of `view`
     std::uint16_t* index;  // the index of its transitions, or null
     PyObject* self;        // the TimeZone that owns the zone (no reference: it is the owner)
@@ -48,6 +52,11 @@ PyObject* abbreviation_object(const ZoneObject& zone, std::string_view abbreviat
 // Seconds since the Unix epoch, counted down to the second before or at the
 // instant: offsets change on whole seconds.
 constexpr std::int64_t whole_seconds(DateTime instant) noexcept { return unix_timestamp(instant); }
+
+// The zone's UtcOffset at the instant (borrowed).
+inline PyObject* offset_object(const ZoneObject& zone, std::int64_t unix_seconds) noexcept {
+    return zone.offsets[tz::type_index_at(zone.view, unix_seconds)];
+}
 
 // The zone's name in messages: its key, or what stands for a zone without one.
 PyObject* zone_name(const ZoneObject& zone) noexcept;

@@ -176,14 +176,23 @@ struct OffsetAt {
     bool is_dst;
 };
 
-constexpr OffsetAt offset_at(const ZoneView& zone, std::int64_t unix_seconds) noexcept {
+// Which local time type holds at an instant: an index into the zone's
+// types, or where the rule decides, types.size() for its standard time and
+// types.size() + 1 for its daylight saving time (the caller may keep
+// something per type: a ready offset object, say).
+constexpr std::size_t type_index_at(const ZoneView& zone, std::int64_t unix_seconds) noexcept {
     const std::size_t count = impl::transitions_until(zone, unix_seconds);
     if (zone.rule != nullptr && count == zone.transitions.size()) {
-        const bool dst = rule_is_dst(*zone.rule, unix_seconds);
-        return {dst ? zone.rule->dst_offset : zone.rule->std_offset, dst};
+        return zone.types.size() + (rule_is_dst(*zone.rule, unix_seconds) ? 1 : 0);
     }
-    const LocalTimeType& type = zone.types[count == 0 ? 0 : zone.transition_types[count - 1]];
-    return {type.utc_offset, type.is_dst};
+    return count == 0 ? 0 : zone.transition_types[count - 1];
+}
+
+constexpr OffsetAt offset_at(const ZoneView& zone, std::int64_t unix_seconds) noexcept {
+    const std::size_t index = type_index_at(zone, unix_seconds);
+    if (index < zone.types.size()) return {zone.types[index].utc_offset, zone.types[index].is_dst};
+    const bool dst = index > zone.types.size();
+    return {dst ? zone.rule->dst_offset : zone.rule->std_offset, dst};
 }
 
 // The first transition strictly after `after`, through the rule's years up to
