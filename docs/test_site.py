@@ -46,8 +46,8 @@ from charts import DIFFERENT_TEXTS  # noqa: E402  (docs/charts.py)
 
 HTML = Path(os.environ.get("KAIRODEX_DOCS_HTML", TOP / "build-docs" / "html")).resolve()
 BROWSER = os.environ.get("KAIRODEX_DOCS_BROWSER", "1") == "1"
-PAGES = ["index", "getting-started", "installation", "tutorial", "coming-from-datetime", "timezones", "recipes", "faq",
-         "api", "text-formats", "behaviour", "performance", "reliability", "changelog", "development",
+PAGES = ["index", "getting-started", "installation", "tutorial", "coming-from-datetime", "timezones", "columns",
+         "recipes", "faq", "api", "text-formats", "behaviour", "performance", "reliability", "changelog", "development",
          "performance-internals", "genindex", "search"]
 # The pages for those who work on kairodex; every other page is for its users.
 DEVELOPER_PAGES = {"development", "performance-internals"}

@@ -96,12 +96,20 @@ struct TransitionRun {
     PyMutex lock;
 };
 
+// A column that kairodex_columns hands to Arrow consumers: its buffers,
+// shared with every array exported from it (columns/arrow_column.hpp).
+struct ColumnBuffers;
+struct ArrowColumnRef {
+    ColumnBuffers* buffers;
+};
+
 // The list.
 using Classes =
     std::tuple<Named<Weekday, "Weekday">, Named<Date, "Date">, Named<Time, "Time">, Named<Duration, "Duration">,
                Named<DateTime, "DateTime">, Named<UtcOffset, "UtcOffset">, Named<OffsetDateTime, "OffsetDateTime">,
                Named<ZoneRef, "TimeZone", Module::zones>, Named<tz::ZoneTransition, "Transition", Module::zones>,
-               Named<TransitionRun, "TransitionIterator", Module::zones, false>>;
+               Named<TransitionRun, "TransitionIterator", Module::zones, false>,
+               Named<ArrowColumnRef, "ArrowColumn", Module::columns>>;
 
 constexpr int class_count = static_cast<int>(std::tuple_size_v<Classes>);
 

@@ -1,11 +1,11 @@
 // Python surface of Date.
 #include "members.hpp"
+#include "text_failures.hpp"
 
 namespace kairodex::python {
 namespace {
 
 constexpr Failure invalid_date{"Invalid date: {}"};
-constexpr Failure invalid_date_string{"Invalid date string: {}"};
 constexpr Failure date_out_of_range{"Date out of range: {}"};
 
 // The order of dates, read off the fields as one key.

@@ -1,5 +1,6 @@
 // Python surface of DateTime: a UTC instant with nanosecond resolution.
 #include "members.hpp"
+#include "text_failures.hpp"
 
 #include "kairodex/clock.hpp"
 #include "kairodex/datetime.hpp"
@@ -10,8 +11,6 @@ namespace {
 constexpr Failure invalid_timestamp{"Invalid timestamp: {}"};
 constexpr Failure out_of_range{"DateTime out of range: {}"};
 constexpr Failure clock_failed{"Failed to get current time: {}"};
-constexpr Failure invalid_string{"Invalid datetime string '{}'. Expected format: YYYY-MM-DDTHH:MM:SS[.fffffffff]Z",
-                                 true};
 
 constexpr DateTime combine(Date date, Time time) noexcept { return {date, time}; }
 
@@ -43,7 +42,7 @@ PyMethodDef methods[] = {
                  "Parse a DateTime from ISO 8601 / RFC 3339 UTC format.\n\nArgs:\n    s: The string to parse (e.g., "
                  "\"2024-01-01T12:00:00Z\").\n\nReturns:\n    DateTime: A new DateTime instance.\n\nRaises:\n    "
                  "ValueError: If the string is not a valid datetime.",
-                 parse_datetime, &invalid_string>(),
+                 parse_datetime, &invalid_datetime_string>(),
     {},
 };
 

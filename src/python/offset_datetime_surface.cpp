@@ -1,6 +1,7 @@
 // Python surface of OffsetDateTime: a UTC instant and the fixed offset it is
 // shown in.
 #include "members.hpp"
+#include "text_failures.hpp"
 
 #include "kairodex/offset_datetime.hpp"
 
@@ -10,13 +11,6 @@ namespace {
 constexpr Failure invalid_local{"Invalid local datetime: {}"};
 constexpr Failure local_out_of_range{"Local datetime out of range: {}"};
 constexpr Failure out_of_range{"DateTime out of range: {}"};
-constexpr Failure invalid_string{
-    "Invalid offset datetime string '{}'. Expected RFC 3339 format: "
-    "YYYY-MM-DDTHH:MM:SS[.fffffffff][Z|\u00b1HH:MM]",
-    true};
-// A value whose local reading lies beyond the representable years cannot be
-// written; that is the caller's ValueError, not an internal failure.
-constexpr Failure unrepresentable{"OffsetDateTime local representation out of range: {}"};
 
 constexpr OffsetDateTime from_utc(DateTime utc, UtcOffset offset) noexcept { return {utc, offset}; }
 constexpr std::int64_t instant_seconds(OffsetDateTime value) noexcept { return unix_timestamp(value.utc); }
@@ -59,15 +53,15 @@ PyMethodDef methods[] = {
                  "Parse an OffsetDateTime from RFC 3339 format.\n\nArgs:\n    s: The string to parse.\n\nReturns:\n  "
                  "  OffsetDateTime: A new OffsetDateTime instance.\n\nRaises:\n    ValueError: If the string is not "
                  "valid.",
-                 parse_offset_datetime, &invalid_string>(),
+                 parse_offset_datetime, &invalid_offset_datetime_string>(),
     {},
 };
 
 using Written = ParseRepr<write_offset_datetime<ReprBuffer>>;
 
-[[maybe_unused]] const bool defined =
-    define_class<OffsetDateTime>(value_class<OffsetDateTime, instant_order, write_offset_datetime<ReprBuffer>,
-                                             Written::write<ReprBuffer, OffsetDateTime>, &unrepresentable>({
+[[maybe_unused]] const bool defined = define_class<OffsetDateTime>(
+    value_class<OffsetDateTime, instant_order, write_offset_datetime<ReprBuffer>,
+                Written::write<ReprBuffer, OffsetDateTime>, &unrepresentable_offset_datetime>({
         .methods = methods,
         .getters = Fields<"OffsetDateTime(utc, offset)", &OffsetDateTime::utc, &OffsetDateTime::offset>::getters.data(),
     }));

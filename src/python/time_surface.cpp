@@ -1,5 +1,6 @@
 // Python surface of Time.
 #include "members.hpp"
+#include "text_failures.hpp"
 
 #include "kairodex/time.hpp"
 
@@ -7,7 +8,6 @@ namespace kairodex::python {
 namespace {
 
 constexpr Failure invalid_time{"Invalid time: {}"};
-constexpr Failure invalid_time_string{"Invalid time string: {}"};
 
 using TimeFields =
     Fields<"Time(hour, minute, second, nanosecond=0)", &Time::hour, &Time::minute, &Time::second, &Time::nanosecond>;

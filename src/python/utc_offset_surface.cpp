@@ -1,12 +1,11 @@
 // Python surface of UtcOffset.
 #include "members.hpp"
+#include "text_failures.hpp"
 
 #include "kairodex/utc_offset.hpp"
 
 namespace kairodex::python {
 namespace {
-
-constexpr Failure invalid_offset{"Invalid offset: {}"};
 
 constexpr std::int32_t seconds_of(UtcOffset offset) noexcept { return offset.seconds; }
 

@@ -493,3 +493,73 @@ if kairodex_tz is not None:
         ZONE_ERRORS += [("zone-not-found", lambda: kairodex_tz.TimeZone("Nowhere/Zone"), kairodex_tz.ZoneNotFoundError)]
     OPERATIONS += [(label, call, None) for label, call in ZONE_PATHS] + ZONE_ERRORS
     TRACKED += [kairodex_tz.TimeZone, kairodex_tz.Transition, ZONE]
+
+# --- kairodex_columns ---
+# Its functions on small columns, every kind of input and output and each
+# error path; without numpy (which every call but the Arrow ones needs) they
+# drop out. The labels say numpy: the reference-leak rounds then leave out the
+# references that numpy's own extension takes.
+try:
+    import kairodex_columns as columns
+except ImportError:
+    columns = None
+
+
+def _rows(result):
+    """A result as values that compare equal when they are: the allocation
+    failure suite compares each outcome with the first."""
+    if isinstance(result, tuple):
+        return tuple(_rows(part) for part in result)
+    if np is not None and isinstance(result, np.ndarray):
+        return result.dtype.str, result.tolist()
+    return repr(result) if type(result).__name__ == "ArrowColumn" else result
+
+
+if columns is not None and np is not None:
+    _STAMPS = ["2024-06-01T09:30:00.25+02:00", None, "2024-06-01T07:30:00Z"]
+    _INSTANTS = np.array(["2024-06-01T07:30:00.25", "NaT"], dtype="M8[ns]")
+    _ARROW_DAYS = columns.parse_dates(["2024-06-01", None], to_arrow=True)
+    # Arrays made here, once: numpy's own reading of a dtype's name loses
+    # references to its dtypes where an allocation fails.
+    _TIMES = np.array([1, -1], dtype="m8[s]")
+    _TIMES[1] = np.timedelta64("NaT")
+    _FAR, _BEFORE_MIDNIGHT = np.array([2**62], dtype="M8[s]"), np.array([-1], dtype="m8[s]")
+    _OFFSETS, _TOO_FAR, _ONE, _FLOATS = np.array([3600, 0]), np.array([86401, 0]), np.array([0]), np.zeros(2)
+    _DAY_TEXTS = np.array(["2024-06-01", "\u3000"])
+    _TIME_TEXTS = ("12:00:00",) * 2048  # two shares
+    _TIME_LIST = list(_TIME_TEXTS)  # read with the GIL held
+    OPERATIONS += [(f"numpy-columns.{label}", lambda call=call: _rows(call()), expected) for label, call, expected in [
+        ("parse_datetimes", lambda: columns.parse_datetimes(["2024-06-01T09:30:00Z", None], unit="us"), None),
+        ("parse_offset_datetimes", lambda: columns.parse_offset_datetimes(_STAMPS), None),
+        ("parse_offset_datetimes-arrow", lambda: columns.parse_offset_datetimes(_STAMPS, to_arrow=True), None),
+        ("parse_dates-lines", lambda: columns.parse_dates(b"2024-06-01\n2024-02-29\r\n"), None),
+        ("parse_dates-numpy-str", lambda: columns.parse_dates(_DAY_TEXTS, errors="null"), None),
+        ("parse_dates-generator", lambda: columns.parse_dates(t for t in ["2024-06-01"]), None),
+        ("parse_times-threads", lambda: columns.parse_times(_TIME_TEXTS, threads=2)[-2:], None),
+        ("parse_times-list-threads", lambda: columns.parse_times(_TIME_LIST, threads=2)[-2:], None),
+        ("parse_times-arrow-null", lambda: columns.parse_times(["x", "12:00:00"], errors="null", to_arrow=True), None),
+        ("ArrowColumn.__arrow_c_array__", lambda: [repr(c)[:24] for c in _ARROW_DAYS.__arrow_c_array__()], None),
+        ("ArrowColumn.__arrow_c_schema__", lambda: repr(_ARROW_DAYS.__arrow_c_schema__())[:25], None),
+        ("ArrowColumn.repr", lambda: (repr(_ARROW_DAYS), len(_ARROW_DAYS), _ARROW_DAYS.type), None),
+        ("format_datetimes", lambda: columns.format_datetimes(_INSTANTS), None),
+        ("format_offset_datetimes", lambda: columns.format_offset_datetimes(_INSTANTS, _OFFSETS), None),
+        ("format_dates", lambda: columns.format_dates(_INSTANTS), None),
+        ("format_times", lambda: columns.format_times(_TIMES), None),
+        ("invalid-text", lambda: columns.parse_datetimes(["2024-06-01T09:30:00Z", "x"]), ValueError),
+        ("invalid-bytes", lambda: columns.parse_offset_datetimes(b"\xff\n"), ValueError),
+        ("does-not-fit", lambda: columns.parse_datetimes(["2500-01-01T00:00:00Z"]), ValueError),
+        ("finer-than-unit", lambda: columns.parse_datetimes(["2024-06-01T00:00:00.5Z"], unit="s"), ValueError),
+        ("does-not-fit-date32", lambda: columns.parse_dates(["5881580-07-12"], to_arrow=True), ValueError),
+        ("not-a-str", lambda: columns.parse_dates(["2024-06-01", 1]), TypeError),
+        ("one-str", lambda: columns.parse_dates("2024-06-01"), TypeError),
+        ("not-iterable", lambda: columns.parse_dates(1), TypeError),
+        ("buffer-of-floats", lambda: columns.parse_dates(_FLOATS), TypeError),
+        ("bad-unit", lambda: columns.parse_datetimes([], unit="m"), ValueError),
+        ("bad-threads", lambda: columns.parse_datetimes([], threads=0), ValueError),
+        ("format-outside", lambda: columns.format_datetimes(_FAR), ValueError),
+        ("format-not-a-time", lambda: columns.format_times(_BEFORE_MIDNIGHT), ValueError),
+        ("format-wrong-dtype", lambda: columns.format_dates(_FLOATS), TypeError),
+        ("format-lengths", lambda: columns.format_offset_datetimes(_INSTANTS, _ONE), ValueError),
+        ("format-bad-offset", lambda: columns.format_offset_datetimes(_INSTANTS, _TOO_FAR), ValueError),
+    ]]
+    TRACKED += [columns.ArrowColumn]
