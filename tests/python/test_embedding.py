@@ -53,6 +53,31 @@ def test_subinterpreters_are_refused(run_python, kind, steps):
     assert proc.stdout.splitlines() == expected + ["+02:00"]
 
 
+# The companion modules the same way, each after the main interpreter made
+# the calendar classes: a sub-interpreter gets the companion's own refusal,
+# never the calendar classes of another interpreter.
+COMPANIONS = r"""
+import sys, _interpreters
+kind, module = sys.argv[1], sys.argv[2]
+import kairodex, importlib
+importlib.import_module(module)
+interp = _interpreters.create(_interpreters.new_config(kind))
+try:
+    failure = _interpreters.exec(interp, f"import {module}")
+finally:
+    _interpreters.destroy(interp)
+print(f"{failure.type.__name__}: {failure.msg}" if failure else "imported")
+"""
+
+
+@pytest.mark.parametrize("kind", ["isolated", "legacy"])
+@pytest.mark.parametrize("module", ["kairodex_tz", "kairodex_columns"])
+def test_companion_modules_are_refused_in_subinterpreters(run_python, kind, module):
+    proc = run_python(COMPANIONS, kind, module)
+    assert proc.returncode == 0, proc.stderr
+    assert proc.stdout.splitlines() == [f"ImportError: module {module} does not support loading in subinterpreters"]
+
+
 EMBED_STEPS = Path(kairodex.__file__).parent.parent / "embedding" / "embed_steps"
 
 
