@@ -5,6 +5,7 @@
 #include "reference.hpp"
 
 #include <cstdarg>
+#include <cstring>
 
 #if PY_VERSION_HEX < 0x030E0000
 
@@ -36,7 +37,9 @@ int append_piece(PyUnicodeWriter* writer, PyObject* new_piece) noexcept {
 
 }  // namespace
 
+// A negative size, as 3.14's writer has it, means up to the terminating NUL.
 int PyUnicodeWriter_WriteUTF8(PyUnicodeWriter* writer, const char* text, Py_ssize_t size) noexcept {
+    if (size < 0) size = static_cast<Py_ssize_t>(std::strlen(text));
     return append_piece(writer, PyUnicode_DecodeUTF8(text, size, "strict"));
 }
 

@@ -17,7 +17,7 @@ import sys
 
 import pytest
 
-np = pytest.importorskip("numpy", reason="kairodex_columns hands back numpy arrays")
+np = pytest.importorskip("numpy", reason="kairodex_columns hands back numpy arrays", exc_type=ImportError)
 import kairodex_columns as kc  # noqa: E402
 from hypothesis import given, settings  # noqa: E402
 from hypothesis import strategies as st  # noqa: E402

@@ -114,7 +114,7 @@ def test_numpy_both_ways(count, unit, step):
 @examples
 @given(st.integers(-2**63 + 1, 2**63 - 1), st.integers(-86399, 86399))
 def test_pandas_both_ways(nanos, offset):
-    pd = pytest.importorskip("pandas")
+    pd = pytest.importorskip("pandas", exc_type=ImportError)
     stamp = OffsetDateTime.from_utc(instant(nanos), UtcOffset.from_seconds(offset))
     assert recipes.to_timestamp(instant(nanos)).value == nanos
     assert recipes.from_timestamp(recipes.to_timestamp(instant(nanos))).utc == instant(nanos)
