@@ -67,9 +67,11 @@ void check_zone_at(const ZoneView& zone, const std::vector<std::int32_t>& offset
         }
     }
 
-    // Local readings near the instant's own, each side of its offset.
+    // Local readings near the instant's own, each side of its offset; none
+    // beyond 2^61 s, out of every calendar's reach (and of the sums' range).
+    constexpr std::int64_t reach = std::int64_t{1} << 61;
+    if (t <= -reach || t >= reach) return;
     for (const std::int64_t local : {t + type.utc_offset, t + type.utc_offset - 1, t + 86400, t - 86400}) {
-        if (local < -(std::int64_t{1} << 61) || local > (std::int64_t{1} << 61)) continue;
         const LocalResolution got = resolve_local(zone, local);
         // The shortcut for readings far from every transition answers as the walk does.
         const LocalResolution walked = plain_resolve_local(zone, local);
