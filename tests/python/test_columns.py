@@ -21,6 +21,7 @@ np = pytest.importorskip("numpy", reason="kairodex_columns hands back numpy arra
 import kairodex_columns as kc  # noqa: E402
 from hypothesis import given, settings  # noqa: E402
 from hypothesis import strategies as st  # noqa: E402
+from arrow_structs import ArrowArray, ArrowSchema, arrow_column_struct, arrow_rows  # noqa: E402
 from kairodex import Date, DateTime, OffsetDateTime, Time  # noqa: E402
 
 try:
@@ -403,36 +404,6 @@ def test_arrow_columns_through_pyarrow(reading, unit, arrow_type):
     assert counts == numpy_result
 
 
-def arrow_column_struct(column):
-    """The struct behind an ArrowColumn's capsule, read with ctypes alone."""
-    schema, array = column.__arrow_c_array__()
-    get = ctypes.pythonapi.PyCapsule_GetPointer
-    get.restype, get.argtypes = ctypes.c_void_p, [ctypes.py_object, ctypes.c_char_p]
-    return (ctypes.cast(get(schema, b"arrow_schema"), ctypes.POINTER(ArrowSchema)).contents,
-            ctypes.cast(get(array, b"arrow_array"), ctypes.POINTER(ArrowArray)).contents, (schema, array))
-
-
-class ArrowSchema(ctypes.Structure):
-    pass
-
-
-class ArrowArray(ctypes.Structure):
-    pass
-
-
-ArrowSchema._fields_ = [("format", ctypes.c_char_p), ("name", ctypes.c_char_p), ("metadata", ctypes.c_char_p),
-                        ("flags", ctypes.c_int64), ("n_children", ctypes.c_int64),
-                        ("children", ctypes.c_void_p), ("dictionary", ctypes.c_void_p),
-                        ("release", ctypes.CFUNCTYPE(None, ctypes.POINTER(ArrowSchema))),
-                        ("private_data", ctypes.c_void_p)]
-ArrowArray._fields_ = [("length", ctypes.c_int64), ("null_count", ctypes.c_int64), ("offset", ctypes.c_int64),
-                       ("n_buffers", ctypes.c_int64), ("n_children", ctypes.c_int64),
-                       ("buffers", ctypes.POINTER(ctypes.c_void_p)), ("children", ctypes.c_void_p),
-                       ("dictionary", ctypes.c_void_p),
-                       ("release", ctypes.CFUNCTYPE(None, ctypes.POINTER(ArrowArray))),
-                       ("private_data", ctypes.c_void_p)]
-
-
 class CtypesStrings:
     """A producer of Arrow strings ("u") that is no Arrow library: its structs
     made with ctypes, handed out through __arrow_c_array__ in capsules."""
@@ -477,9 +448,7 @@ def test_arrow_through_ctypes_structs(offset):
     assert (schema.format, schema.n_children, array.length, array.n_buffers, array.offset) == \
         (b"tdD", 0, len(texts) - offset, 2, 0)
     assert array.null_count == column.null_count == got.count(None)
-    values = ctypes.cast(array.buffers[1], ctypes.POINTER(ctypes.c_int32))
-    bits = ctypes.cast(array.buffers[0], ctypes.POINTER(ctypes.c_uint8))
-    assert [values[i] if bits[i // 8] >> (i % 8) & 1 else None for i in range(array.length)] == got
+    assert arrow_rows(column) == got
     # A consumer that moves the array out and releases it: the column's
     # memory lives on for the column and for a second export.
     array.release(ctypes.byref(array))

@@ -19,6 +19,11 @@ try:
     from tzif_data import PARIS
 except ImportError:  # a build without the companion modules
     kairodex_tz = None
+try:
+    import kairodex_columns
+    from arrow_structs import arrow_rows
+except ImportError:
+    kairodex_columns = None
 
 THREADS = 6
 SECONDS = 1.5
@@ -54,6 +59,23 @@ def zone_work(value, date, time_of_day):
             str(kairodex_tz.TimeZone.from_tzif(PARIS).offset_at(value)))
 
 
+# Columns that every thread reads at once, split between two threads of the
+# module's own; the results as Arrow columns, which need no numpy (not built
+# for every interpreter the tests run on).
+SHARED_TEXTS = [str(OffsetDateTime.from_utc(value, UtcOffset.from_seconds(3600))) for value in SHARED] + ["x"]
+SHARED_LINES = "\n".join(SHARED_TEXTS).encode()
+
+
+def column_work(text):
+    """What the shared columns, with one text of the thread's own, read as."""
+    if kairodex_columns is None:
+        return None
+    read = kairodex_columns.parse_offset_datetimes
+    options = {"unit": "ns", "errors": "null", "threads": 2, "to_arrow": True}
+    return ([arrow_rows(column) for column in read(SHARED_TEXTS + [text], **options)],
+            [arrow_rows(column) for column in read(SHARED_LINES, **options)])
+
+
 def work(secs, nanos, offset_seconds):
     """Builds, parses, formats, hashes and compares values from plain numbers,
     and uses a shared value beside them."""
@@ -80,7 +102,7 @@ def work(secs, nanos, offset_seconds):
         text, repr(shown), hash(parsed), parsed.unix_timestamp_nanos(), parsed <= shown, parsed == shown,
         str(shown.to_local()),
         span.total_nanos(), str(-span), hash(span + span), refused, shared,
-        zone_work(value, date, time_of_day),
+        zone_work(value, date, time_of_day), column_work(text),
     )
 
 
@@ -141,6 +163,43 @@ def test_threads_share_one_iteration_of_transitions():
                                                                          DateTime.parse("2424-01-01T00:00:00Z"))]
     assert sorted(t for part in taken for t in part) == expected and len(expected) == 800
     assert all(part == sorted(part) for part in taken)
+
+
+@pytest.mark.skipif(kairodex_columns is None, reason="kairodex_columns is not built")
+def test_a_list_rewritten_while_columns_read_it():
+    # One thread puts new texts into a list (never changing its size) while
+    # the others read it as a column: every row is one of the texts that slot
+    # held, read whole.
+    days = {text: Date.parse(text).days_since_unix_epoch() for text in ("2024-06-01", "1999-12-31")}
+    texts = ["2024-06-01"] * 20_000
+    stop = threading.Event()
+    seen, errors = set(), []
+
+    def rewrite():
+        flip = 0
+        while not stop.is_set():
+            flip += 1
+            for i in range(0, len(texts), 97):
+                texts[i] = "1999-12-31" if flip % 2 else "2024-06-01"
+
+    def read():
+        try:
+            for _ in range(40):
+                seen.update(arrow_rows(kairodex_columns.parse_dates(texts, threads=2, to_arrow=True)))
+        except BaseException as error:  # reported below, not swallowed
+            errors.append(error)
+
+    writer = threading.Thread(target=rewrite)
+    readers = [threading.Thread(target=read) for _ in range(THREADS - 1)]
+    writer.start()
+    for thread in readers:
+        thread.start()
+    for thread in readers:
+        thread.join()
+    stop.set()
+    writer.join()
+    assert errors == []
+    assert seen <= set(days.values()) and days["2024-06-01"] in seen
 
 
 IMPORT_RACE = """
