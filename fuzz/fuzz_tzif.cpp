@@ -113,12 +113,17 @@ std::vector<std::int32_t> offsets_of(const std::vector<LocalTimeType>& types, co
     return {offsets.begin(), offsets.end()};
 }
 
+// a + b, wrapping at the ends of 64 bits: a file's transitions may lie at either end.
+std::int64_t wrapping_add(std::int64_t a, std::int64_t b) {
+    return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) + static_cast<std::uint64_t>(b));
+}
+
 void check_zone(const ZoneView& zone, const std::vector<std::int32_t>& offsets, std::string_view input) {
     std::vector<std::int64_t> instants = {min_unix_timestamp, max_unix_timestamp, 0};
     for (std::size_t i = 0; i < zone.transitions.size() && i < 32; ++i) {
-        for (int step : {-1, 0, 1}) instants.push_back(zone.transitions[i] + step);
+        for (int step : {-1, 0, 1}) instants.push_back(wrapping_add(zone.transitions[i], step));
     }
-    if (!zone.transitions.empty()) instants.push_back(zone.transitions.back() + 1);
+    if (!zone.transitions.empty()) instants.push_back(wrapping_add(zone.transitions.back(), 1));
     for (const std::int64_t number : numbers_of(input, 6)) instants.push_back(instant_from(number));
     for (const std::int64_t t : instants) check_zone_at(zone, offsets, t);
 }
@@ -160,9 +165,7 @@ void fuzz_tzif(std::string_view bytes) {
         const std::int64_t t =
             transitions.empty()
                 ? number
-                : static_cast<std::int64_t>(
-                      static_cast<std::uint64_t>(transitions[static_cast<std::uint64_t>(number) % transitions.size()]) +
-                      static_cast<std::uint64_t>(number % 3 - 1));
+                : wrapping_add(transitions[static_cast<std::uint64_t>(number) % transitions.size()], number % 3 - 1);
         FUZZ_CHECK(indexed_transitions_until(transitions, index, t) == tz::impl::transitions_until(transitions, t));
     }
     const ZoneView zone{transitions, transition_types, types, abbreviations, rule ? &*rule : nullptr, index};
