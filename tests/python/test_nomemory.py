@@ -23,8 +23,9 @@ if sys.version_info < (3, 14):
     # raises SystemError, and re-importing a plain .py module crashes.
     pytest.skip("CPython 3.13 itself fails under injected allocation failures", allow_module_level=True)
 
+import catalogue  # noqa: E402
 import kairodex  # noqa: E402
-from catalogue import OPERATIONS, OFF, TRACKED  # noqa: E402
+from catalogue import DT, OPERATIONS, OFF, TRACKED  # noqa: E402
 from kairodex import Date, DateTime, Duration, OffsetDateTime, Time, UtcOffset  # noqa: E402
 
 SWEEPS = 20  # whole sweeps in one round of the leak check
@@ -46,6 +47,8 @@ def take_kept_blocks():
         [Duration.nanoseconds(i) for i in n], [UtcOffset.from_seconds(i) for i in n],
         [OffsetDateTime.from_utc(DateTime.from_unix_timestamp(i), OFF) for i in n],
         [DateTime.from_unix_timestamp(i) for i in n],  # after the line above, which gives a block back
+        # The time zones' transition iterators, the one size of their own.
+        [catalogue.ZONE.transitions(DT, DT) for i in n] if catalogue.kairodex_tz else [],
     )
 
 

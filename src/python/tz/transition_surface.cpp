@@ -98,7 +98,10 @@ PyObject* zone_transitions(ZoneRef zone, DateTime start, DateTime end) noexcept 
     if (type == nullptr) return nullptr;
     const std::int64_t after = whole_seconds(start) - (start.time.nanosecond == 0);
     const std::int64_t last = whole_seconds(end) - (end.time.nanosecond == 0);
-    return new_instance(type, TransitionRun{Py_NewRef(zone.zone->self), after, last, {}});
+    // The iterator's reference to its zone is taken once the iterator exists.
+    PyObject* run = new_instance(type, TransitionRun{zone.zone->self, after, last, {}});
+    if (run != nullptr) Py_INCREF(zone.zone->self);
+    return run;
 }
 
 }  // namespace kairodex::python
