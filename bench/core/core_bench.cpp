@@ -4,7 +4,6 @@
 // year_month_day and sys_days, over the years it holds. The closing table
 // gives each row's ratios. A few 128-bit operations without a fast path run
 // alone, for bench/portable_cost.py.
-#include "value_hasher.hpp"  // the byte-stream hash of the tests
 
 #include <benchmark/benchmark.h>
 
