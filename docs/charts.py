@@ -172,6 +172,27 @@ def _operations_table(data: dict, internals: bool) -> str:
     return "\n".join(lines) + "\n"
 
 
+def _zones_table(data: dict, internals: bool) -> str:
+    """kairodex_tz's rows, each against zoneinfo's call for the same answer
+    (with the own cost on the internals page)."""
+    zones = data.get("zones", [])
+    with_floor = internals and any("floor" in op for op in zones)
+    columns = ["kairodex"] + (["own cost"] if with_floor else []) + ["zoneinfo"]
+    lines = [
+        ".. list-table:: ns per call, minimum of the runs (in brackets: zoneinfo's time over kairodex_tz's)"
+        + ("; own cost: the time less that of a call of the same shape" if with_floor else ""),
+        "   :header-rows: 1",
+        "   :class: kairodex-figures",
+        "",
+        "   * - operation",
+        "     - kairodex_tz",
+    ] + [f"     - {column}" for column in columns[1:]]
+    for op in zones:
+        lines.append(f"   * - ``{op['name']}``")
+        lines += [f"     - {_cell(op, column)}" for column in columns]
+    return "\n".join(lines) + "\n" if zones else ""
+
+
 def _summary(data: dict) -> str:
     """The figures at a glance, for the performance page."""
     speedups = [op["datetime"]["speedup"] for op in data["operations"] if "datetime" in op]
@@ -225,6 +246,8 @@ def draw(json_path: Path, out_dir: Path) -> list[Path]:
         written.append(out_dir / name)
     fragments = (("libraries.rst", _operations_table(data, internals=False)),
                  ("operations.rst", _operations_table(data, internals=True)),
+                 ("zones.rst", _zones_table(data, internals=False)),
+                 ("zones-internals.rst", _zones_table(data, internals=True)),
                  ("summary.rst", _summary(data)), ("summary-internals.rst", _summary_internals(data)))
     for name, text in fragments:
         path = out_dir / name

@@ -182,8 +182,8 @@ struct Entries {
     }
 
     // value.from_instance(other): `other` a Value32 (an instant's size), a new
-    // instance of this class, as a time zone's offset_at and at make a
-    // UtcOffset and an OffsetDateTime of a DateTime.
+    // instance of this class, as a time zone's at makes an OffsetDateTime of a
+    // DateTime.
     static PyObject* from_instance(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                    PyObject* kwnames) noexcept {
         std::int64_t other = 0;
@@ -201,6 +201,15 @@ struct Entries {
             return nullptr;
         }
         return make<C>(sum(key_of<C>(self), sum(a, b)));
+    }
+
+    // value.kept_from(other): `other` a Value32 (an instant's size), one of
+    // the kept objects, as a time zone's offset_at hands out one of its own
+    // offsets for a DateTime.
+    static PyObject* kept_from(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
+        std::int64_t other = 0;
+        if (!bind("kept_from", nargs, kwnames, 1, 1) || !to_instance_key<value32>(args[0], other)) return nullptr;
+        return Py_NewRef(kept_objects[static_cast<std::uint64_t>(sum(key_of<C>(self), other)) % 7]);
     }
 
     // value.kept(): one of the seven kept objects, borrowed and given a reference.
@@ -264,6 +273,7 @@ struct Entries {
         {"with_instance", as_method(with_instance), fast_call, nullptr},
         {"from_instance", as_method(from_instance), fast_call, nullptr},
         {"from_pair", as_method(from_pair), fast_call, nullptr},
+        {"kept_from", as_method(kept_from), fast_call, nullptr},
         {"kept", as_method(kept), METH_NOARGS, nullptr},
         {"number", as_method(number), METH_NOARGS, nullptr},
         {"truth", as_method(truth), METH_NOARGS, nullptr},

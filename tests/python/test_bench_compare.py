@@ -113,14 +113,19 @@ def report(request, monkeypatch, tmp_path, capsys):
 
 def test_the_report_has_a_line_and_a_record_per_operation(report):
     text, data = report
-    assert [op["name"] for op in data["operations"]] == [row["name"] for row in ROWS]
-    for row, op in zip(ROWS, data["operations"]):
+    # The time zone rows, against zoneinfo, in a list of their own after the others.
+    assert [op["name"] for op in data["operations"] + data["zones"]] == [row["name"] for row in ROWS]
+    assert {op["name"] for op in data["zones"]} == (compare.ZONE_NAMES if compare.kairodex_tz else set())
+    for row, op in zip(ROWS, data["operations"] + data["zones"]):
         assert any(line.startswith(row["name"] + " ") for line in text.splitlines())
-        assert op["datetime"]["speedup"] == pytest.approx((10 + len(row["datetime"])) / (10 + len(row["kairodex"])))
+        other = op["zoneinfo" if row["name"] in compare.ZONE_NAMES else "datetime"]
+        assert other["speedup"] == pytest.approx((10 + len(row["datetime"])) / (10 + len(row["kairodex"])))
         if data["floor_module"] is None:
             assert "floor" not in op and "own_cost_ns" not in op
         else:
             assert op["own_cost_ns"] == pytest.approx(len(row["kairodex"]) - len(row["floor"]))
+    speedups = [op["datetime"]["speedup"] for op in data["operations"]]
+    assert data["geometric_mean_speedup"] == pytest.approx(math.exp(sum(map(math.log, speedups)) / len(speedups)))
     if data["floor_module"] is None:
         assert "floor and own-cost columns are left out" in text
     else:
@@ -149,9 +154,14 @@ def test_the_documentation_draws_from_the_json(report, tmp_path):
     written = charts.draw(tmp_path / "compare.json", tmp_path / "charts")
     assert all(path.exists() for path in written)
     table = (tmp_path / "charts" / "operations.rst").read_text(encoding="utf-8")
-    assert all(f"``{row['name']}``" in table for row in ROWS)
+    zones = (tmp_path / "charts" / "zones.rst").read_text(encoding="utf-8")
+    assert all(f"``{row['name']}``" in (zones if row["name"] in compare.ZONE_NAMES else table) for row in ROWS)
     # A header cell per column, and as many cells in every row.
     columns = 4 + (2 if data["floor_module"] else 0)  # besides the operation
-    assert table.count("\n   * - ") == len(ROWS) + 1
-    assert table.count("\n     - ") == columns * (len(ROWS) + 1)
+    assert table.count("\n   * - ") == len(data["operations"]) + 1
+    assert table.count("\n     - ") == columns * (len(data["operations"]) + 1)
+    zones_internals = (tmp_path / "charts" / "zones-internals.rst").read_text(encoding="utf-8")
+    if data["zones"]:
+        assert zones.count("\n     - ") == 2 * (len(data["zones"]) + 1)
+        assert zones_internals.count("\n     - ") == (3 if data["floor_module"] else 2) * (len(data["zones"]) + 1)
     assert ("     - own cost\n" in table) == bool(data["floor_module"])
