@@ -54,21 +54,25 @@ PyObject* raise_panic(const char* message, Pending pending) noexcept {
     return nullptr;
 }
 
-PyObject* raise_failure(const Failure& failure, CalendarError error, std::string_view argument) noexcept {
-    const std::string_view fill = failure.quote_argument ? argument : name_of(error);
+bool write_failure(PyUnicodeWriter* writer, const Failure& failure, std::string_view fill, PyObject* quoted) noexcept {
     const std::string_view text = failure.message;
     const std::size_t hole = text.find("{}");
+    if (hole == std::string_view::npos) {
+        return PyUnicodeWriter_WriteUTF8(writer, text.data(), static_cast<Py_ssize_t>(text.size())) == 0;
+    }
+    return PyUnicodeWriter_WriteUTF8(writer, text.data(), static_cast<Py_ssize_t>(hole)) == 0 &&
+           (quoted != nullptr
+                ? PyUnicodeWriter_Format(writer, "%U", quoted) == 0
+                : PyUnicodeWriter_WriteUTF8(writer, fill.data(), static_cast<Py_ssize_t>(fill.size())) == 0) &&
+           PyUnicodeWriter_WriteUTF8(writer, text.data() + hole + 2, static_cast<Py_ssize_t>(text.size() - hole - 2)) ==
+               0;
+}
+
+PyObject* raise_failure(const Failure& failure, CalendarError error, std::string_view argument) noexcept {
     // Nothing reserved: the writer grows as the message is written (a short one).
     PyUnicodeWriter* writer = PyUnicodeWriter_Create(0);
     if (writer == nullptr) return nullptr;
-    const bool written =
-        hole == std::string_view::npos
-            ? PyUnicodeWriter_WriteUTF8(writer, text.data(), static_cast<Py_ssize_t>(text.size())) == 0
-            : PyUnicodeWriter_WriteUTF8(writer, text.data(), static_cast<Py_ssize_t>(hole)) == 0 &&
-                  PyUnicodeWriter_WriteUTF8(writer, fill.data(), static_cast<Py_ssize_t>(fill.size())) == 0 &&
-                  PyUnicodeWriter_WriteUTF8(writer, text.data() + hole + 2,
-                                            static_cast<Py_ssize_t>(text.size() - hole - 2)) == 0;
-    if (!written) {
+    if (!write_failure(writer, failure, failure.quote_argument ? argument : name_of(error))) {
         PyUnicodeWriter_Discard(writer);
         return nullptr;
     }

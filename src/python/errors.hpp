@@ -22,6 +22,11 @@ struct Failure {
     Raises raises = Raises::ValueError;
 };
 
+// Writes the failure's template with its "{}" filled by the str `quoted`
+// where one is given, else by the UTF-8 `fill`. False where the writer fails.
+bool write_failure(PyUnicodeWriter* writer, const Failure& failure, std::string_view fill,
+                   PyObject* quoted = nullptr) noexcept;
+
 // Raises the failure's exception with the template filled in. Always returns null.
 KAIRODEX_SLOW_PATH PyObject* raise_failure(const Failure& failure, CalendarError error,
                                            std::string_view argument = {}) noexcept;
